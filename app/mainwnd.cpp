@@ -1,0 +1,69 @@
+// The hidden main window: every event of the program arrives here.
+#include "app/app.h"
+#include "device/device.h"
+#include "settings/settings.h"
+#include "resource.h"
+
+static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam, LRESULT *result)
+{
+    switch (LOWORD(wParam))
+    {
+    case IDM_EXIT:
+        DestroyWindow(window);
+        break;
+    case IDM_SWITCH_ALL:
+        SendSwitchCommand(SWITCH_ALL);
+        break;
+    case IDM_SWITCH_AUDIO:
+        SendSwitchCommand(SWITCH_AUDIO);
+        break;
+    case IDM_SWITCH_VIDEO:
+        SendSwitchCommand(SWITCH_VIDEO);
+        break;
+    default:
+        *result = DefWindowProcW(window, WM_COMMAND, wParam, lParam);
+        break;
+    }
+}
+
+static void OnDestroy(void)
+{
+    RemoveTrayIcon();
+    FreeResourceModule();
+    PostQuitMessage(0);
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    switch (message)
+    {
+    case WM_DESTROY:
+        OnDestroy();
+        break;
+    case WM_PAINT:
+    {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+        break;
+    }
+    case WM_COMMAND:
+        OnCommand(window, wParam, lParam, &result);
+        break;
+    case WM_DEVICECHANGE:
+        OnDeviceChange(wParam, lParam);
+        break;
+    case WM_TRAYNOTIFY:
+        OnTrayNotify(wParam, lParam);
+        break;
+    default:
+        // The shell's restart message has no fixed number.
+        if (TaskbarCreatedMessage && message == TaskbarCreatedMessage)
+            OnTaskbarCreated();
+        else
+            result = DefWindowProcW(window, message, wParam, lParam);
+        break;
+    }
+    return result;
+}

@@ -1,0 +1,33 @@
+// Attachment tracking: every device-tree change re-probes the switch, tells it
+// the mute state and refreshes the tray icon's picture.
+#include "device/device.h"
+#include "app/app.h"
+
+#include <dbt.h>
+
+void OnDeviceChange(WPARAM eventCode, LPARAM)
+{
+    ClearDeviceAttributes();
+    if (eventCode != DBT_DEVNODES_CHANGED)
+        return;
+    SendSwitchCommand(SWITCH_STATUS);
+    UpdateTrayIcon();
+}
+
+void UpdateTrayIcon(void)
+{
+    if (!TrayIcon.hWnd)
+        return;
+    DWORD reportLength;
+    HANDLE device = OpenSwitchDevice(&reportLength);
+    if (device != INVALID_HANDLE_VALUE)
+    {
+        TrayIcon.hIcon = AttachedIcon;
+        CloseHandle(device);
+    }
+    else
+    {
+        TrayIcon.hIcon = NotAttachedIcon;
+    }
+    Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
+}

@@ -1,0 +1,32 @@
+// Switch device link: finding and opening the switch, the command report,
+// following device arrival and removal.
+#pragma once
+#include <windows.h>
+// mingw's HID headers declare no C linkage of their own.
+extern "C" {
+#include <hidsdi.h>
+#include <hidpi.h>
+}
+
+// The command code carried in bits 1 and 2 of every report.
+enum SwitchCommand
+{
+    SWITCH_STATUS = 0,  // nothing moves; the report carries the mute flag
+    SWITCH_VIDEO = 1,   // video and input
+    SWITCH_AUDIO = 2,
+    SWITCH_ALL = 3,
+};
+
+// Attributes of the switch last opened; ProductID 0 means none is known.
+extern HIDD_ATTRIBUTES DeviceAttributes;
+
+// Opens the switch's first collection for reading and writing, or returns
+// INVALID_HANDLE_VALUE. *reportLength receives the output report length.
+HANDLE OpenSwitchDevice(DWORD *reportLength);
+
+// Writes one report with the command and the current mute flag.
+void SendSwitchCommand(SwitchCommand command);
+
+void ClearDeviceAttributes(void);
+void OnDeviceChange(WPARAM eventCode, LPARAM eventData);
+void UpdateTrayIcon(void);

@@ -1,0 +1,169 @@
+// Finding the switch among the present HID interfaces and opening it.
+#include "device/device.h"
+#include "app/app.h"
+
+#include <setupapi.h>
+#include <wchar.h>
+
+HIDD_ATTRIBUTES DeviceAttributes;
+
+#define PATH_CAPACITY 1024
+#define KEY_NAME_CAPACITY 1024
+#define VALUE_CAPACITY 2048
+
+// The first top-level collection of either switch model.
+static const WCHAR *const ModelPatterns[] = {
+    L"VID_7A3C&PID_5C02&COL01",
+    L"VID_7A3C&PID_5C01&COL01",
+};
+
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "fixed part of the detail record");
+
+// Upper-cases a-z only, so the result never depends on the user's locale.
+static void UpperCaseAscii(WCHAR *text)
+{
+    for (; *text; ++text)
+        if (*text >= L'a' && *text <= L'z')
+            *text = (WCHAR)(*text - (L'a' - L'A'));
+}
+
+static BOOL HasModelPattern(const WCHAR *upperText)
+{
+    for (const WCHAR *pattern : ModelPatterns)
+        if (wcsstr(upperText, pattern))
+            return TRUE;
+    return FALSE;
+}
+
+// 16 upper-case hexadecimal digits with leading zeros.
+static void FormatSerial(ULONGLONG serial, WCHAR *text)
+{
+    for (int digit = 15; digit >= 0; --digit)
+    {
+        text[digit] = L"0123456789ABCDEF"[serial & 0xF];
+        serial >>= 4;
+    }
+    text[16] = 0;
+}
+
+// Older systems: the interface is the switch when its path holds the "Serial"
+// of some instance registered under a switch model in HKLM\Enum\HID.
+static BOOL IsSerialOfRegisteredSwitch(const WCHAR *upperPath)
+{
+    HKEY hidKey;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Enum\\HID", 0, KEY_READ, &hidKey) != ERROR_SUCCESS)
+        return FALSE;
+
+    BOOL match = FALSE;
+    WCHAR modelName[KEY_NAME_CAPACITY];
+    WCHAR instanceName[KEY_NAME_CAPACITY];
+    BYTE value[VALUE_CAPACITY];
+    WCHAR serialText[64];
+    for (DWORD modelIndex = 0;
+         RegEnumKeyW(hidKey, modelIndex, modelName, KEY_NAME_CAPACITY) == ERROR_SUCCESS; ++modelIndex)
+    {
+        UpperCaseAscii(modelName);
+        if (!HasModelPattern(modelName))
+            continue;
+        HKEY modelKey;
+        if (RegOpenKeyW(hidKey, modelName, &modelKey) != ERROR_SUCCESS)
+            continue;
+        for (DWORD instanceIndex = 0;
+             RegEnumKeyW(modelKey, instanceIndex, instanceName, KEY_NAME_CAPACITY) == ERROR_SUCCESS;
+             ++instanceIndex)
+        {
+            HKEY instanceKey;
+            if (RegOpenKeyW(modelKey, instanceName, &instanceKey) != ERROR_SUCCESS)
+                continue;
+            // A value shorter than 8 bytes counts with its missing bytes as zero.
+            ZeroMemory(value, 8);
+            DWORD size = VALUE_CAPACITY;
+            if (RegQueryValueExW(instanceKey, L"Serial", NULL, NULL, value, &size) == ERROR_SUCCESS)
+            {
+                ULONGLONG serial = 0;
+                for (int i = 7; i >= 0; --i)
+                    serial = (serial << 8) | value[i];
+                FormatSerial(serial, serialText);
+                if (wcsstr(upperPath, serialText))
+                    match = TRUE;
+            }
+            RegCloseKey(instanceKey);
+        }
+        RegCloseKey(modelKey);
+    }
+    RegCloseKey(hidKey);
+    return match;
+}
+
+// Reads the attributes and the output report length of an opened switch.
+static void ReadSwitchDetails(HANDLE device, DWORD *reportLength)
+{
+    DeviceAttributes.Size = sizeof(HIDD_ATTRIBUTES);
+    HidD_GetAttributes(device, &DeviceAttributes);
+    PHIDP_PREPARSED_DATA preparsed;
+    if (HidD_GetPreparsedData(device, &preparsed))
+    {
+        HIDP_CAPS caps;
+        if (HidP_GetCaps(preparsed, &caps) == HIDP_STATUS_SUCCESS)
+            *reportLength = caps.OutputReportByteLength;
+        HidD_FreePreparsedData(preparsed);
+    }
+}
+
+HANDLE OpenSwitchDevice(DWORD *reportLength)
+{
+    if (!reportLength)
+        return INVALID_HANDLE_VALUE;
+    *reportLength = 0;
+    HANDLE result = INVALID_HANDLE_VALUE;
+
+    GUID hidGuid;
+    HidD_GetHidGuid(&hidGuid);
+    HDEVINFO interfaces = SetupDiGetClassDevsW(&hidGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (interfaces == INVALID_HANDLE_VALUE)
+        return INVALID_HANDLE_VALUE;
+
+    WCHAR path[PATH_CAPACITY];
+    SP_DEVICE_INTERFACE_DATA interfaceData;
+    interfaceData.cbSize = sizeof(interfaceData);
+    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(interfaces, NULL, &hidGuid, index, &interfaceData); ++index)
+    {
+        DWORD detailSize = 0;
+        if (SetupDiGetDeviceInterfaceDetailW(interfaces, &interfaceData, NULL, 0, &detailSize, NULL) ||
+            GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            continue;
+        PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail =
+            (PSP_DEVICE_INTERFACE_DETAIL_DATA_W)HeapAlloc(GetProcessHeap(), 0, detailSize);
+        if (!detail)
+            continue;
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+        if (!SetupDiGetDeviceInterfaceDetailW(interfaces, &interfaceData, detail, detailSize, NULL, NULL))
+        {
+            HeapFree(GetProcessHeap(), 0, detail);
+            continue;
+        }
+
+        ZeroMemory(path, sizeof(path));
+        lstrcpynW(path, detail->DevicePath, PATH_CAPACITY);
+        UpperCaseAscii(path);
+        BOOL match = OsVersion.dwMajorVersion >= 5 ? HasModelPattern(path) : IsSerialOfRegisteredSwitch(path);
+        if (match)
+        {
+            // Only the last match is returned; an earlier one is closed at once.
+            if (result != INVALID_HANDLE_VALUE)
+                CloseHandle(result);
+            result = CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 NULL, OPEN_EXISTING, 0, NULL);
+            if (result != INVALID_HANDLE_VALUE)
+                ReadSwitchDetails(result, reportLength);
+        }
+        HeapFree(GetProcessHeap(), 0, detail);
+    }
+    SetupDiDestroyDeviceInfoList(interfaces);
+    return result;
+}
+
+void ClearDeviceAttributes(void)
+{
+    ZeroMemory(&DeviceAttributes, sizeof(DeviceAttributes));
+}

@@ -1,0 +1,151 @@
+// The real dist\ORNAX.exe: start-up, the single-instance rule, "/x", and the
+// switch commands that reach its window.
+#include "harness.h"
+
+namespace
+{
+const WPARAM IdmExit = 105, IdmSwitchAll = 32773, IdmSwitchAudio = 32779, IdmSwitchVideo = 32780;
+const DWORD Patience = 10000;
+}
+
+class Spine : public RigTest
+{
+  protected:
+    ProgramRun run;
+    HWND window = NULL;
+
+    void Start(const std::wstring &arguments = L"")
+    {
+        run = StartProgram(arguments);
+        ASSERT_TRUE(run.started);
+        window = WaitForProgramWindow(Patience);
+        ASSERT_NE(window, (HWND)NULL);
+    }
+    // Exit as the tray menu does it; the process must end with code 0.
+    void ExitThroughMenuCommand()
+    {
+        PostMessageW(window, WM_COMMAND, IdmExit, 0);
+        EXPECT_EQ(WaitForExit(run, Patience), 0);
+        EXPECT_EQ(FindProgramWindow(), (HWND)NULL);
+    }
+    void TearDown() override
+    {
+        CloseRun(run);
+        RigTest::TearDown();
+    }
+};
+
+TEST_F(Spine, StartUpSendsOneStatusReportToAnAttachedSwitch)
+{
+    ASSERT_TRUE(PlugSwitch());
+    Start();
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience)) << SwitchLog();
+    EXPECT_EQ(SettledSwitchLog(500), std::vector<std::string>{ReportLine("01 00")});
+    ExitThroughMenuCommand();
+}
+
+TEST_F(Spine, MenuCommandsSendTheirReports)
+{
+    ASSERT_TRUE(PlugSwitch());
+    Start();
+    ASSERT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience));
+    PostMessageW(window, WM_COMMAND, IdmSwitchAll, 0);
+    PostMessageW(window, WM_COMMAND, IdmSwitchVideo, 0);
+    // The high word (menu or accelerator) does not matter.
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IdmSwitchAudio, 1), 0);
+    // Unknown commands go to the default procedure and send nothing.
+    PostMessageW(window, WM_COMMAND, 40000, 0);
+    ASSERT_TRUE(WaitForSwitchLog(ReportLine("01 04"), Patience)) << SwitchLog();
+    std::vector<std::string> expected = {ReportLine("01 00"), ReportLine("01 06"), ReportLine("01 02"),
+                                         ReportLine("01 04")};
+    EXPECT_EQ(SettledSwitchLog(500), expected);
+    ExitThroughMenuCommand();
+}
+
+TEST_F(Spine, WithoutASwitchNothingIsSentAndNothingFails)
+{
+    Start();
+    PostMessageW(window, WM_COMMAND, IdmSwitchAll, 0);
+    PostMessageW(window, WM_COMMAND, IdmSwitchVideo, 0);
+    PostMessageW(window, WM_COMMAND, IdmSwitchAudio, 0);
+    EXPECT_TRUE(SettledSwitchLog(700).empty()) << SwitchLog();
+    EXPECT_TRUE(IsWindow(window));
+    ExitThroughMenuCommand();
+}
+
+TEST_F(Spine, ASecondStartEndsAtOnceAndTheFirstReceivesNothing)
+{
+    ASSERT_TRUE(PlugSwitch());
+    Start();
+    ASSERT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience));
+    SettledSwitchLog(300);
+    EXPECT_EQ(RunProgramToEnd(L"", Patience), 0);
+    EXPECT_EQ(CountProgramWindows(), 1);
+    EXPECT_EQ(FindProgramWindow(), window);
+    // The second process sent no status report of its own.
+    EXPECT_EQ(SettledSwitchLog(500), std::vector<std::string>{ReportLine("01 00")});
+    ExitThroughMenuCommand();
+}
+
+TEST_F(Spine, SlashXEndsTheRunningInstance)
+{
+    for (const wchar_t *arguments : {L"/x", L"--quiet/xyz"})
+    {
+        SCOPED_TRACE(arguments);
+        Start();
+        EXPECT_EQ(RunProgramToEnd(arguments, Patience), 0);
+        EXPECT_EQ(WaitForExit(run, Patience), 0);
+        EXPECT_TRUE(WaitForNoProgramWindow(Patience));
+        CloseRun(run);
+    }
+}
+
+TEST_F(Spine, SlashXWithNothingRunningStartsNothing)
+{
+    ASSERT_TRUE(PlugSwitch());
+    ProgramRun second = StartProgram(L"/x");
+    EXPECT_EQ(WaitForExit(second, Patience), 0);
+    CloseRun(second);
+    EXPECT_EQ(CountProgramWindows(), 0);
+    EXPECT_TRUE(SettledSwitchLog(500).empty()) << SwitchLog();
+}
+
+TEST_F(Spine, UpperCaseSlashXIsNotAnExitRequest)
+{
+    Start(L"/X");
+    Sleep(300);
+    EXPECT_EQ(WaitForExit(run, 0), -1) << "the program must keep running";
+    // And with that instance running, "/X" is just a second start.
+    EXPECT_EQ(RunProgramToEnd(L"/X", Patience), 0);
+    EXPECT_TRUE(IsWindow(window));
+    ExitThroughMenuCommand();
+}
+
+TEST_F(Spine, ClosingTheWindowEndsTheProgramWithCodeZero)
+{
+    Start();
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(run, Patience), 0);
+}
+
+TEST_F(Spine, OnWindows98TheSwitchIsFoundByItsRegisteredSerial)
+{
+    SetProgramWindowsVersion(L"win98");
+    const std::wstring instanceKey = L"Enum\\HID\\VID_7A3C&PID_5C02&COL01\\1";
+    ASSERT_TRUE(PlugSwitch(0x5C02, 0x0100, 2, L"00000000CAFEF00D", FirstCollectionOnly));
+
+    // Registered without a "Serial": the switch is not recognised.
+    ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, instanceKey, L"HardwareID", L"x"));
+    Start();
+    EXPECT_TRUE(SettledSwitchLog(700).empty()) << SwitchLog();
+    ExitThroughMenuCommand();
+    CloseRun(run);
+
+    const BYTE serial[8] = {0x0D, 0xF0, 0xFE, 0xCA, 0, 0, 0, 0};
+    ASSERT_TRUE(WriteRegistryBinary(HKEY_LOCAL_MACHINE, instanceKey, L"Serial", serial, 8));
+    Start();
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 00", 0x5C02, "00000000CAFEF00D"), Patience)) << SwitchLog();
+    ExitThroughMenuCommand();
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"Enum\\HID");
+}

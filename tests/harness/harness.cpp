@@ -1,0 +1,521 @@
+// End-to-end helpers; see harness.h.
+#include "harness.h"
+
+#include <tlhelp32.h>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <atomic>
+
+static std::wstring EnvironmentValue(const wchar_t *name)
+{
+    wchar_t buffer[2048];
+    DWORD length = GetEnvironmentVariableW(name, buffer, 2048);
+    return length && length < 2048 ? std::wstring(buffer, length) : std::wstring();
+}
+
+std::wstring DistFolder() { return EnvironmentValue(L"ORNAX_DIST"); }
+std::wstring ProgramPath() { return DistFolder() + L"\\ORNAX.exe"; }
+
+// ---- the program ----------------------------------------------------------
+
+static std::vector<wchar_t> EnvironmentBlockWith(const std::vector<std::wstring> &changes)
+{
+    std::vector<std::wstring> entries;
+    wchar_t *block = GetEnvironmentStringsW();
+    for (wchar_t *entry = block; *entry; entry += wcslen(entry) + 1)
+        entries.push_back(entry);
+    FreeEnvironmentStringsW(block);
+    for (const std::wstring &change : changes)
+    {
+        std::wstring name = change.substr(0, change.find(L'=') + 1);
+        for (auto it = entries.begin(); it != entries.end();)
+            it = _wcsnicmp(it->c_str(), name.c_str(), name.size()) == 0 ? entries.erase(it) : it + 1;
+        entries.push_back(change);
+    }
+    std::vector<wchar_t> result;
+    for (const std::wstring &entry : entries)
+    {
+        result.insert(result.end(), entry.begin(), entry.end());
+        result.push_back(0);
+    }
+    result.push_back(0);
+    return result;
+}
+
+ProgramRun StartProgram(const std::wstring &arguments, const std::vector<std::wstring> &environment)
+{
+    ProgramRun run;
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    std::vector<wchar_t> block;
+    if (!environment.empty())
+        block = EnvironmentBlockWith(environment);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    run.started = CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                                 block.empty() ? NULL : block.data(), DistFolder().c_str(), &startup, &run.process) != 0;
+    return run;
+}
+
+long WaitForExit(ProgramRun &run, DWORD timeoutMs)
+{
+    if (!run.started)
+        return -1;
+    if (WaitForSingleObject(run.process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(run.process.hProcess, &code);
+    return (long)code;
+}
+
+void CloseRun(ProgramRun &run)
+{
+    if (!run.started)
+        return;
+    CloseHandle(run.process.hProcess);
+    CloseHandle(run.process.hThread);
+    run.started = false;
+}
+
+long RunProgramToEnd(const std::wstring &arguments, DWORD timeoutMs)
+{
+    ProgramRun run = StartProgram(arguments);
+    long code = WaitForExit(run, timeoutMs);
+    CloseRun(run);
+    return code;
+}
+
+HWND FindProgramWindow() { return FindWindowW(L"ORNAX", L"ORNAX"); }
+
+template <typename Check> static bool WaitUntil(Check check, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;)
+    {
+        if (check())
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+HWND WaitForProgramWindow(DWORD timeoutMs)
+{
+    HWND window = NULL;
+    WaitUntil([&] { return (window = FindProgramWindow()) != NULL; }, timeoutMs);
+    return window;
+}
+
+bool WaitForNoProgramWindow(DWORD timeoutMs)
+{
+    return WaitUntil([] { return FindProgramWindow() == NULL; }, timeoutMs);
+}
+
+static BOOL CALLBACK CountWindow(HWND window, LPARAM count)
+{
+    wchar_t className[64];
+    if (GetClassNameW(window, className, 64) && wcscmp(className, L"ORNAX") == 0)
+        ++*(int *)count;
+    return TRUE;
+}
+
+int CountProgramWindows()
+{
+    int count = 0;
+    EnumWindows(CountWindow, (LPARAM)&count);
+    return count;
+}
+
+static std::vector<DWORD> ProgramProcessIds()
+{
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32W entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, L"ORNAX.exe") == 0)
+            ids.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+void EndStrayPrograms()
+{
+    for (HWND window = FindProgramWindow(); window; window = FindProgramWindow())
+    {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        if (!WaitUntil([&] { return !IsWindow(window); }, 3000))
+            break;
+    }
+    for (DWORD id : ProgramProcessIds())
+    {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        if (!process)
+            continue;
+        if (WaitForSingleObject(process, 2000) != WAIT_OBJECT_0)
+        {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 5000);
+        }
+        CloseHandle(process);
+    }
+}
+
+// ---- debug output (DBWIN) -------------------------------------------------
+
+namespace
+{
+struct DebugCapture
+{
+    HANDLE buffer = NULL, bufferReady = NULL, dataReady = NULL;
+    const char *view = nullptr;
+    std::thread reader;
+    std::atomic<bool> running{false};
+    std::mutex lock;
+    std::vector<std::wstring> lines;
+};
+DebugCapture Capture;
+}
+
+void StartDebugCapture()
+{
+    StopDebugCapture();
+    Capture.lines.clear();
+    Capture.bufferReady = CreateEventW(NULL, FALSE, FALSE, L"DBWIN_BUFFER_READY");
+    Capture.dataReady = CreateEventW(NULL, FALSE, FALSE, L"DBWIN_DATA_READY");
+    Capture.buffer = CreateFileMappingW(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
+    if (!Capture.bufferReady || !Capture.dataReady || !Capture.buffer)
+        return;
+    Capture.view = (const char *)MapViewOfFile(Capture.buffer, FILE_MAP_READ, 0, 0, 4096);
+    if (!Capture.view)
+        return;
+    Capture.running = true;
+    Capture.reader = std::thread([] {
+        SetEvent(Capture.bufferReady);
+        while (Capture.running)
+        {
+            if (WaitForSingleObject(Capture.dataReady, 100) != WAIT_OBJECT_0)
+                continue;
+            // A DWORD process id, then the text in the system's ANSI code page.
+            std::string text(Capture.view + sizeof(DWORD), strnlen(Capture.view + sizeof(DWORD), 4096 - sizeof(DWORD)));
+            {
+                std::lock_guard<std::mutex> guard(Capture.lock);
+                Capture.lines.push_back(std::wstring(text.begin(), text.end()));
+            }
+            SetEvent(Capture.bufferReady);
+        }
+    });
+}
+
+void StopDebugCapture()
+{
+    if (Capture.running)
+    {
+        Capture.running = false;
+        Capture.reader.join();
+    }
+    if (Capture.view)
+        UnmapViewOfFile(Capture.view);
+    for (HANDLE *handle : {&Capture.buffer, &Capture.bufferReady, &Capture.dataReady})
+        if (*handle)
+            CloseHandle(*handle), *handle = NULL;
+    Capture.view = nullptr;
+}
+
+std::vector<std::wstring> CapturedDebugLines()
+{
+    std::lock_guard<std::mutex> guard(Capture.lock);
+    return Capture.lines;
+}
+
+bool WaitForDebugLine(const std::wstring &line, DWORD timeoutMs)
+{
+    return WaitUntil(
+        [&] {
+            for (const std::wstring &captured : CapturedDebugLines())
+                if (captured == line)
+                    return true;
+            return false;
+        },
+        timeoutMs);
+}
+
+// ---- registry -------------------------------------------------------------
+
+void SetProgramWindowsVersion(const wchar_t *version)
+{
+    const wchar_t *key = L"Software\\Wine\\AppDefaults\\ORNAX.exe";
+    if (!version)
+    {
+        HKEY handle;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &handle) == ERROR_SUCCESS)
+        {
+            RegDeleteValueW(handle, L"Version");
+            RegCloseKey(handle);
+        }
+        return;
+    }
+    WriteRegistryString(HKEY_CURRENT_USER, key, L"Version", version);
+}
+
+static bool WriteRegistryValue(HKEY root, const std::wstring &key, const std::wstring &name, DWORD type,
+                               const void *data, DWORD size)
+{
+    HKEY handle;
+    if (RegCreateKeyExW(root, key.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &handle, NULL) != ERROR_SUCCESS)
+        return false;
+    bool ok = RegSetValueExW(handle, name.c_str(), 0, type, (const BYTE *)data, size) == ERROR_SUCCESS;
+    RegCloseKey(handle);
+    return ok;
+}
+
+bool WriteRegistryBinary(HKEY root, const std::wstring &key, const std::wstring &name, const void *data, DWORD size)
+{
+    return WriteRegistryValue(root, key, name, REG_BINARY, data, size);
+}
+
+bool WriteRegistryString(HKEY root, const std::wstring &key, const std::wstring &name, const std::wstring &value)
+{
+    return WriteRegistryValue(root, key, name, REG_SZ, value.c_str(), (DWORD)((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteRegistryTree(HKEY root, const std::wstring &key) { RegDeleteTreeW(root, key.c_str()); }
+
+// ---- the simulated switch -------------------------------------------------
+
+bool PlugSwitch(unsigned short productId, unsigned short version, unsigned outputLength, const wchar_t *instance,
+                Collections collections)
+{
+    SimDevice device;
+    SimDeviceInit(&device, 0x7A3C, productId, version);
+    device.outputLength = outputLength;
+    device.col1Only = collections == FirstCollectionOnly;
+    device.col2Only = collections == SecondCollectionOnly;
+    device.instance = instance;
+    if (SimPlug(&device) != 0)
+    {
+        fprintf(stderr, "plug failed: %s\n", SimLastError());
+        return false;
+    }
+    return true;
+}
+
+bool UnplugSwitches() { return SimUnplug(NULL) == 0; }
+
+std::string SwitchLog()
+{
+    static char buffer[1 << 16];
+    if (SimLogRead(buffer, sizeof(buffer)) != 0)
+        return std::string();
+    return buffer;
+}
+
+bool WaitForSwitchLog(const std::string &line, DWORD timeoutMs) { return SimLogWait(line.c_str(), timeoutMs) == 0; }
+
+std::vector<std::string> SwitchLogLines()
+{
+    std::vector<std::string> lines;
+    std::string log = SwitchLog();
+    size_t start = 0;
+    while (start < log.size())
+    {
+        size_t end = log.find('\n', start);
+        if (end == std::string::npos)
+            end = log.size();
+        std::string line = log.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> SettledSwitchLog(DWORD quietMs, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    std::string last = SwitchLog();
+    DWORD changed = GetTickCount();
+    while (GetTickCount() - start < timeoutMs && GetTickCount() - changed < quietMs)
+    {
+        Sleep(25);
+        std::string now = SwitchLog();
+        if (now != last)
+        {
+            last = now;
+            changed = GetTickCount();
+        }
+    }
+    return SwitchLogLines();
+}
+
+std::string ReportLine(const char *bytes, unsigned short productId, const char *instance)
+{
+    char line[160];
+    snprintf(line, sizeof(line), "ROOT\\VID_7A3C&PID_%04X&COL01\\%s %s", productId, instance, bytes);
+    return line;
+}
+
+// ---- Linux side: xdotool, screenshots ------------------------------------
+
+static std::wstring WindowsFormOf(const std::string &linuxPath)
+{
+    std::wstring path = L"Z:" + std::wstring(linuxPath.begin(), linuxPath.end());
+    for (wchar_t &c : path)
+        if (c == L'/')
+            c = L'\\';
+    return path;
+}
+
+static std::string ReadWholeFile(const std::wstring &path)
+{
+    std::string text;
+    FILE *file = _wfopen(path.c_str(), L"rb");
+    if (!file)
+        return text;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0)
+        text.append(chunk, got);
+    fclose(file);
+    return text;
+}
+
+std::string RunUnix(const std::string &commandLine, DWORD timeoutMs)
+{
+    // Wine starts Linux programs but gives no waitable handle for them: the
+    // shell leaves a status file when the command is done.
+    static unsigned sequence = 0;
+    std::string base = "/tmp/ornax-unixrun-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++sequence);
+    std::string line = "/bin/sh -c \"PATH=/usr/bin:/bin:/usr/local/bin; " + commandLine + " >" + base +
+                       ".out 2>&1; echo $? >" + base + ".tmp; mv " + base + ".tmp " + base + ".rc\"";
+    std::wstring wide(line.begin(), line.end());
+    std::vector<wchar_t> buffer(wide.begin(), wide.end());
+    buffer.push_back(0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessW(NULL, buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return std::string();
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    std::wstring statusFile = WindowsFormOf(base + ".rc"), outputFile = WindowsFormOf(base + ".out");
+    WaitUntil([&] { return GetFileAttributesW(statusFile.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs);
+    std::string output = ReadWholeFile(outputFile);
+    _wremove(statusFile.c_str());
+    _wremove(outputFile.c_str());
+    return output;
+}
+
+void ClickAt(int x, int y, int button, int repeat)
+{
+    char command[200];
+    snprintf(command, sizeof(command), "xdotool mousemove %d %d sleep 0.1 click --repeat %d --delay 80 %d", x, y,
+             repeat, button);
+    RunUnix(command);
+}
+
+void MovePointer(int x, int y)
+{
+    char command[100];
+    snprintf(command, sizeof(command), "xdotool mousemove %d %d", x, y);
+    RunUnix(command);
+}
+
+bool TakeScreenshot(const std::string &linuxPath)
+{
+    RunUnix("import -window root '" + linuxPath + "'");
+    std::wstring windowsPath = WindowsFormOf(linuxPath);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExW(windowsPath.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 0;
+}
+
+std::vector<COLORREF> ScreenArea(int x, int y, int width, int height)
+{
+    std::vector<COLORREF> pixels;
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY);
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column)
+            pixels.push_back(GetPixel(memory, column, row));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return pixels;
+}
+
+std::wstring WindowTextOf(HWND window)
+{
+    wchar_t text[512] = {0};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, &result);
+    return text;
+}
+
+namespace
+{
+struct VisibleSearch
+{
+    const wchar_t *className;
+    HWND found;
+};
+}
+
+static BOOL CALLBACK FindVisible(HWND window, LPARAM parameter)
+{
+    VisibleSearch *search = (VisibleSearch *)parameter;
+    wchar_t className[128];
+    if (IsWindowVisible(window) && GetClassNameW(window, className, 128) && wcscmp(className, search->className) == 0)
+    {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindVisibleWindow(const wchar_t *className)
+{
+    VisibleSearch search{className, NULL};
+    EnumWindows(FindVisible, (LPARAM)&search);
+    return search.found;
+}
+
+HWND WaitForVisibleWindow(const wchar_t *className, DWORD timeoutMs)
+{
+    HWND window = NULL;
+    WaitUntil([&] { return (window = FindVisibleWindow(className)) != NULL; }, timeoutMs);
+    return window;
+}
+
+bool WaitForNoVisibleWindow(const wchar_t *className, DWORD timeoutMs)
+{
+    return WaitUntil([&] { return FindVisibleWindow(className) == NULL; }, timeoutMs);
+}
+
+// ---- fixture --------------------------------------------------------------
+
+void RigTest::SetUp()
+{
+    EndStrayPrograms();
+    ASSERT_TRUE(UnplugSwitches()) << SimLastError();
+    ASSERT_EQ(SimLogClear(), 0) << SimLastError();
+}
+
+void RigTest::TearDown()
+{
+    EndStrayPrograms();
+    SetProgramWindowsVersion(NULL);
+}

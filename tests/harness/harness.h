@@ -1,0 +1,95 @@
+// End-to-end helpers for tests that run under Wine: the real ORNAX.exe, its
+// debug output, the prefix's registry, the simulated switch, and X input.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+#include "switchsim_ctl.h"
+
+// Windows path of the folder holding ORNAX.exe and the language libraries.
+std::wstring DistFolder();
+std::wstring ProgramPath();
+
+// A started ORNAX.exe.
+struct ProgramRun
+{
+    PROCESS_INFORMATION process{};
+    bool started = false;
+};
+
+// Starts dist\ORNAX.exe with extra arguments; environment changes are
+// "NAME=value" strings applied to a copy of this process's environment.
+ProgramRun StartProgram(const std::wstring &arguments = L"", const std::vector<std::wstring> &environment = {});
+// Waits for the process to end; returns its exit code, or -1 on time-out.
+long WaitForExit(ProgramRun &run, DWORD timeoutMs);
+void CloseRun(ProgramRun &run);
+// Runs ORNAX.exe to its end and returns the exit code (-1 on time-out).
+long RunProgramToEnd(const std::wstring &arguments, DWORD timeoutMs);
+
+// The program's hidden window (class and title "ORNAX"), or NULL.
+HWND FindProgramWindow();
+HWND WaitForProgramWindow(DWORD timeoutMs);
+// Waits until no window of the program exists.
+bool WaitForNoProgramWindow(DWORD timeoutMs);
+// Number of top-level windows of class "ORNAX".
+int CountProgramWindows();
+// Ends every ORNAX.exe left running, politely first.
+void EndStrayPrograms();
+
+// Text sent with OutputDebugString by any process, through the DBWIN buffer.
+void StartDebugCapture();
+void StopDebugCapture();
+std::vector<std::wstring> CapturedDebugLines();
+bool WaitForDebugLine(const std::wstring &line, DWORD timeoutMs);
+
+// The prefix's registry.
+void SetProgramWindowsVersion(const wchar_t *version);  // "win98", "win2k", "winxp"; NULL clears
+bool WriteRegistryBinary(HKEY root, const std::wstring &key, const std::wstring &name, const void *data, DWORD size);
+bool WriteRegistryString(HKEY root, const std::wstring &key, const std::wstring &name, const std::wstring &value);
+void DeleteRegistryTree(HKEY root, const std::wstring &key);
+
+// The simulated switch (VID 7A3C), with both collections unless one is named.
+enum Collections
+{
+    BothCollections,
+    FirstCollectionOnly,
+    SecondCollectionOnly,
+};
+bool PlugSwitch(unsigned short productId = 0x5C02, unsigned short version = 0x0100, unsigned outputLength = 2,
+                const wchar_t *instance = nullptr, Collections collections = BothCollections);
+bool UnplugSwitches();
+std::string SwitchLog();
+bool WaitForSwitchLog(const std::string &line, DWORD timeoutMs);
+// Lines of the log, without the device ids' whitespace.
+std::vector<std::string> SwitchLogLines();
+// Waits until the log has stayed unchanged for quietMs.
+std::vector<std::string> SettledSwitchLog(DWORD quietMs, DWORD timeoutMs = 10000);
+// Log line of a report to the default simulated switch ("0000" instance, PID 5C02).
+std::string ReportLine(const char *bytes, unsigned short productId = 0x5C02, const char *instance = "0000");
+
+// Runs a Linux command line through /bin/sh and waits for it; its output
+// goes to a file whose text is returned.
+std::string RunUnix(const std::string &commandLine, DWORD timeoutMs = 20000);
+// xdotool on the rig's display.
+void ClickAt(int x, int y, int button = 1, int repeat = 1);
+void MovePointer(int x, int y);
+// A PNG of the whole screen at the given Linux path; true when written.
+bool TakeScreenshot(const std::string &linuxPath);
+// Pixels of a screen area as COLORREFs (0x00BBGGRR), row by row.
+std::vector<COLORREF> ScreenArea(int x, int y, int width, int height);
+// Text of another process's window through WM_GETTEXT (tooltips answer it).
+std::wstring WindowTextOf(HWND window);
+// The visible top-level window of a class (e.g. "#32768", a popup menu), or NULL.
+HWND FindVisibleWindow(const wchar_t *className);
+HWND WaitForVisibleWindow(const wchar_t *className, DWORD timeoutMs);
+bool WaitForNoVisibleWindow(const wchar_t *className, DWORD timeoutMs);
+
+// Base fixture: no program running, switch unplugged, log cleared.
+#include <gtest/gtest.h>
+class RigTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+};

@@ -1,0 +1,181 @@
+// The rig itself: the simulated switch seen through Wine's real HID stack,
+// debug-output capture, the prefix's registry and the X display.
+#include "harness.h"
+
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+#include <hidpi.h>
+}
+#include <cwctype>
+
+namespace
+{
+struct ProbedSwitch
+{
+    std::wstring path;
+    HIDD_ATTRIBUTES attributes{};
+    USHORT outputLength = 0;
+    bool opened = false;
+};
+
+// Every present HID interface whose path names a switch's first collection.
+std::vector<ProbedSwitch> ProbeSwitches(bool keepOpenAndWrite = false, const std::vector<BYTE> &report = {})
+{
+    std::vector<ProbedSwitch> found;
+    GUID hidGuid;
+    HidD_GetHidGuid(&hidGuid);
+    HDEVINFO set = SetupDiGetClassDevsW(&hidGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        return found;
+    SP_DEVICE_INTERFACE_DATA data;
+    data.cbSize = sizeof(data);
+    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, NULL, &hidGuid, index, &data); ++index)
+    {
+        DWORD size = 0;
+        SetupDiGetDeviceInterfaceDetailW(set, &data, NULL, 0, &size, NULL);
+        std::vector<BYTE> buffer(size);
+        auto detail = (PSP_DEVICE_INTERFACE_DETAIL_DATA_W)buffer.data();
+        detail->cbSize = sizeof(*detail);
+        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, NULL, NULL))
+            continue;
+        std::wstring upper = detail->DevicePath;
+        for (wchar_t &c : upper)
+            c = (wchar_t)towupper(c);
+        if (upper.find(L"VID_7A3C&PID_5C02&COL01") == std::wstring::npos &&
+            upper.find(L"VID_7A3C&PID_5C01&COL01") == std::wstring::npos)
+            continue;
+        ProbedSwitch probed;
+        probed.path = detail->DevicePath;
+        HANDLE device = CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, 0, NULL);
+        if (device != INVALID_HANDLE_VALUE)
+        {
+            probed.opened = true;
+            probed.attributes.Size = sizeof(probed.attributes);
+            HidD_GetAttributes(device, &probed.attributes);
+            PHIDP_PREPARSED_DATA preparsed;
+            if (HidD_GetPreparsedData(device, &preparsed))
+            {
+                HIDP_CAPS caps;
+                if (HidP_GetCaps(preparsed, &caps) == HIDP_STATUS_SUCCESS)
+                    probed.outputLength = caps.OutputReportByteLength;
+                HidD_FreePreparsedData(preparsed);
+            }
+            if (keepOpenAndWrite)
+            {
+                std::vector<BYTE> padded = report;
+                padded.resize(probed.outputLength);
+                DWORD written = 0;
+                WriteFile(device, padded.data(), (DWORD)padded.size(), &written, NULL);
+            }
+            CloseHandle(device);
+        }
+        found.push_back(probed);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return found;
+}
+}
+
+class SimulatedSwitch : public RigTest
+{
+};
+
+TEST_F(SimulatedSwitch, ProbeFindsOpensAndDrivesThePluggedSwitch)
+{
+    ASSERT_TRUE(PlugSwitch(0x5C02, 0x0100, 2));
+    std::vector<ProbedSwitch> found = ProbeSwitches(true, {0x01, 0x06});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NE(found[0].path.find(L"col01"), std::wstring::npos) << "Wine gives lower-case paths";
+    ASSERT_TRUE(found[0].opened);
+    EXPECT_EQ(found[0].attributes.VendorID, 0x7A3C);
+    EXPECT_EQ(found[0].attributes.ProductID, 0x5C02);
+    EXPECT_EQ(found[0].attributes.VersionNumber, 0x0100);
+    EXPECT_EQ(found[0].outputLength, 2);
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 06"), 5000)) << SwitchLog();
+    EXPECT_EQ(SettledSwitchLog(300), std::vector<std::string>{ReportLine("01 06")});
+}
+
+TEST_F(SimulatedSwitch, AfterUnplugNothingIsFoundAndNothingLogged)
+{
+    ASSERT_TRUE(PlugSwitch());
+    ASSERT_EQ(ProbeSwitches().size(), 1u);
+    ASSERT_TRUE(UnplugSwitches());
+    EXPECT_TRUE(ProbeSwitches(true, {0x01, 0x06}).empty());
+    EXPECT_TRUE(SettledSwitchLog(300).empty());
+}
+
+TEST_F(SimulatedSwitch, PlugOptionsShapeTheDevice)
+{
+    // Declared output lengths, the other model, a serial-like instance.
+    ASSERT_TRUE(PlugSwitch(0x5C01, 0x0203, 4, L"0123456789ABCDEF"));
+    std::vector<ProbedSwitch> found = ProbeSwitches(true, {0x01, 0x02});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].attributes.ProductID, 0x5C01);
+    EXPECT_EQ(found[0].attributes.VersionNumber, 0x0203);
+    EXPECT_EQ(found[0].outputLength, 4);
+    EXPECT_NE(found[0].path.find(L"0123456789abcdef"), std::wstring::npos);
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 02 00 00", 0x5C01, "0123456789ABCDEF"), 5000)) << SwitchLog();
+
+    ASSERT_TRUE(UnplugSwitches());
+    ASSERT_TRUE(PlugSwitch(0x5C02, 0x0100, 1));
+    found = ProbeSwitches();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].outputLength, 1);
+}
+
+TEST_F(SimulatedSwitch, SecondCollectionAloneIsNoSwitch)
+{
+    ASSERT_TRUE(PlugSwitch(0x5C02, 0x0100, 2, nullptr, SecondCollectionOnly));
+    EXPECT_TRUE(ProbeSwitches().empty());
+}
+
+TEST_F(SimulatedSwitch, TwoSwitchesLogUnderTheirOwnIds)
+{
+    ASSERT_TRUE(PlugSwitch(0x5C02, 0x0100, 2, L"0001"));
+    ASSERT_TRUE(PlugSwitch(0x5C01, 0x0200, 2, L"0002"));
+    std::vector<ProbedSwitch> found = ProbeSwitches(true, {0x01, 0x04});
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 04", 0x5C02, "0001"), 5000)) << SwitchLog();
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 04", 0x5C01, "0002"), 5000)) << SwitchLog();
+    ASSERT_EQ(SimUnplug(L"0001"), 0);
+    found = ProbeSwitches();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].attributes.ProductID, 0x5C01);
+}
+
+TEST(RigServices, DebugOutputIsCaptured)
+{
+    StartDebugCapture();
+    OutputDebugStringW(L"rig check\n");
+    EXPECT_TRUE(WaitForDebugLine(L"rig check\n", 3000));
+    EXPECT_FALSE(WaitForDebugLine(L"never sent\n", 200));
+    StopDebugCapture();
+}
+
+TEST(RigServices, RegistryWritesReachThePrefix)
+{
+    const std::wstring key = L"Software\\OrnaxRigCheck";
+    ASSERT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, key, L"Value", L"seen"));
+    // Another Wine process of the prefix reads what this one wrote.
+    std::string queried = RunUnix("wine reg query 'HKCU\\Software\\OrnaxRigCheck' /v Value");
+    EXPECT_NE(queried.find("seen"), std::string::npos) << queried;
+    DeleteRegistryTree(HKEY_CURRENT_USER, key);
+    HKEY handle;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
+}
+
+TEST(RigServices, DisplayTakesInputAndScreenshots)
+{
+    std::string geometry = RunUnix("xdotool getdisplaygeometry");
+    EXPECT_EQ(geometry, "1024 768\n");
+    MovePointer(100, 200);
+    POINT cursor;
+    ASSERT_TRUE(GetCursorPos(&cursor));
+    EXPECT_EQ(cursor.x, 100);
+    EXPECT_EQ(cursor.y, 200);
+    std::string file = "/tmp/ornax-rig-shot.png";
+    RunUnix("rm -f " + file);
+    EXPECT_TRUE(TakeScreenshot(file));
+}
