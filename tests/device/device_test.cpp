@@ -35,12 +35,7 @@ std::vector<std::wstring> SwitchPathsInOrder()
     return paths;
 }
 
-DWORD HandleCount()
-{
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return count;
-}
+DWORD HandleCount() { return HandleCountOf(GetCurrentProcessId()); }
 }
 
 class DeviceLink : public RigTest
@@ -166,6 +161,7 @@ TEST_F(DeviceLink, OfTwoSwitchesTheLastInEnumerationOrderWins)
 
     // The earlier match's handle is closed, every time.
     DWORD before = HandleCount();
+    ASSERT_GT(before, 0u);
     for (int i = 0; i < 10; ++i)
     {
         DWORD reportLength;

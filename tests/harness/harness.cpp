@@ -62,6 +62,26 @@ ProgramRun StartProgram(const std::wstring &arguments, const std::vector<std::ws
     return run;
 }
 
+ProgramRun StartProgramFromLinux(const std::string &assignments, DWORD timeoutMs)
+{
+    ProgramRun run;
+    wchar_t distUnix[1024];
+    DWORD length = GetEnvironmentVariableW(L"ORNAX_DIST_UNIX", distUnix, 1024);
+    if (!length || length >= 1024)
+        return run;
+    std::wstring dist(distUnix);
+    RunUnix(assignments + " setsid wine '" + std::string(dist.begin(), dist.end()) +
+            "/ORNAX.exe' </dev/null >/dev/null 2>&1 &");
+    HWND window = WaitForProgramWindow(timeoutMs);
+    DWORD processId = 0;
+    if (window)
+        GetWindowThreadProcessId(window, &processId);
+    run.process.hProcess = processId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId) : NULL;
+    run.process.dwProcessId = processId;
+    run.started = run.process.hProcess != NULL;
+    return run;
+}
+
 long WaitForExit(ProgramRun &run, DWORD timeoutMs)
 {
     if (!run.started)
@@ -78,7 +98,8 @@ void CloseRun(ProgramRun &run)
     if (!run.started)
         return;
     CloseHandle(run.process.hProcess);
-    CloseHandle(run.process.hThread);
+    if (run.process.hThread)
+        CloseHandle(run.process.hThread);
     run.started = false;
 }
 
@@ -130,6 +151,42 @@ int CountProgramWindows()
     int count = 0;
     EnumWindows(CountWindow, (LPARAM)&count);
     return count;
+}
+
+namespace
+{
+// An entry of the system handle list (NtQuerySystemInformation class 16).
+struct HandleEntry
+{
+    ULONG ownerPid;
+    BYTE objectType, flags;
+    USHORT value;
+    PVOID object;
+    ACCESS_MASK access;
+};
+typedef LONG(WINAPI *QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
+}
+
+DWORD HandleCountOf(DWORD processId)
+{
+    auto query = (QuerySystemInformation)(void (*)(void))GetProcAddress(GetModuleHandleW(L"ntdll.dll"),
+                                                                        "NtQuerySystemInformation");
+    if (!query)
+        return 0;
+    std::vector<BYTE> buffer(1 << 16);
+    LONG status;
+    while ((status = query(16, buffer.data(), (ULONG)buffer.size(), NULL)) == (LONG)0xC0000004 &&
+           buffer.size() < (64u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (status != 0)
+        return 0;
+    ULONG count = *(const ULONG *)buffer.data();
+    const HandleEntry *entries = (const HandleEntry *)(buffer.data() + sizeof(ULONG));
+    DWORD owned = 0;
+    for (ULONG i = 0; i < count && sizeof(ULONG) + (i + 1) * sizeof(HandleEntry) <= buffer.size(); ++i)
+        if (entries[i].ownerPid == processId)
+            ++owned;
+    return owned;
 }
 
 static std::vector<DWORD> ProgramProcessIds()

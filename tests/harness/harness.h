@@ -21,6 +21,10 @@ struct ProgramRun
 // Starts dist\ORNAX.exe with extra arguments; environment changes are
 // "NAME=value" strings applied to a copy of this process's environment.
 ProgramRun StartProgram(const std::wstring &arguments = L"", const std::vector<std::wstring> &environment = {});
+// Starts dist/ORNAX.exe from the Linux side with environment assignments
+// ("LC_ALL=de_DE.UTF-8"): Wine takes the locale from the Linux environment,
+// not from a Windows environment block. Waits for the program's window.
+ProgramRun StartProgramFromLinux(const std::string &assignments, DWORD timeoutMs);
 // Waits for the process to end; returns its exit code, or -1 on time-out.
 long WaitForExit(ProgramRun &run, DWORD timeoutMs);
 void CloseRun(ProgramRun &run);
@@ -32,6 +36,9 @@ HWND FindProgramWindow();
 HWND WaitForProgramWindow(DWORD timeoutMs);
 // Waits until no window of the program exists.
 bool WaitForNoProgramWindow(DWORD timeoutMs);
+// Handles a process holds, from the system's handle list (Wine's
+// GetProcessHandleCount always answers 0).
+DWORD HandleCountOf(DWORD processId);
 // Number of top-level windows of class "ORNAX".
 int CountProgramWindows();
 // Ends every ORNAX.exe left running, politely first.

@@ -1,0 +1,284 @@
+// The real dist\ORNAX.exe on the rig's "shell" desktop: the tray icon's
+// picture, its menu, clicks on it, and the shell restarting.
+#include "harness.h"
+
+#include <tlhelp32.h>
+
+namespace
+{
+const DWORD Patience = 10000;
+// Where the taskbar of a 1024x768 "shell" desktop puts the first icon.
+const int IconX = 1013, IconY = 758;
+const int IconLeft = 1005, IconTop = 750, IconSize = 17;
+// Centres of the menu's six items below its top edge, as Wine lays it out:
+// Swivo All, Swivo Audio, Swivo Video, Options..., About..., Exit.
+const int ItemOffsets[] = {10, 37, 53, 79, 96, 123};
+enum MenuItem
+{
+    ItemSwitchAll,
+    ItemSwitchAudio,
+    ItemSwitchVideo,
+    ItemOptions,
+    ItemAbout,
+    ItemExit
+};
+
+bool IsRed(COLORREF c) { return GetRValue(c) > 150 && GetGValue(c) < 90 && GetBValue(c) < 90; }
+bool IsDark(COLORREF c) { return GetRValue(c) < 70 && GetGValue(c) < 70 && GetBValue(c) < 70; }
+
+enum class TrayPicture
+{
+    None,
+    Attached,
+    NotAttached
+};
+
+TrayPicture CurrentTrayPicture()
+{
+    std::vector<COLORREF> pixels = ScreenArea(IconLeft, IconTop, IconSize, IconSize);
+    int red = 0, dark = 0;
+    for (COLORREF c : pixels)
+    {
+        red += IsRed(c);
+        dark += IsDark(c);
+    }
+    if (red > 10)
+        return TrayPicture::NotAttached;
+    return dark > 10 ? TrayPicture::Attached : TrayPicture::None;
+}
+
+bool WaitForTrayPicture(TrayPicture expected, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (CurrentTrayPicture() != expected)
+    {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// Text pixels (menu text colour) in the band of one menu item.
+int TextPixelsOfItem(const RECT &menu, MenuItem item)
+{
+    int top = menu.top + ItemOffsets[item] - 5;
+    std::vector<COLORREF> band = ScreenArea(menu.left + 4, top, menu.right - menu.left - 8, 10);
+    COLORREF text = GetSysColor(COLOR_MENUTEXT);
+    int count = 0;
+    for (COLORREF c : band)
+        count += c == text;
+    return count;
+}
+
+bool ProcessHasModule(DWORD processId, const wchar_t *moduleName)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    MODULEENTRY32W entry;
+    entry.dwSize = sizeof(entry);
+    bool found = false;
+    for (BOOL more = Module32FirstW(snapshot, &entry); more && !found; more = Module32NextW(snapshot, &entry))
+        found = _wcsicmp(entry.szModule, moduleName) == 0;
+    CloseHandle(snapshot);
+    return found;
+}
+}
+
+class Tray : public RigTest
+{
+  protected:
+    ProgramRun run;
+    HWND window = NULL;
+
+    void Start(const std::vector<std::wstring> &environment = {})
+    {
+        MovePointer(500, 300);
+        run = StartProgram(L"", environment);
+        ASSERT_TRUE(run.started);
+        window = WaitForProgramWindow(Patience);
+        ASSERT_NE(window, (HWND)NULL);
+        WaitForIcon();
+    }
+    void WaitForIcon()
+    {
+        DWORD start = GetTickCount();
+        while (CurrentTrayPicture() == TrayPicture::None && GetTickCount() - start < Patience)
+            Sleep(50);
+    }
+    RECT OpenMenu()
+    {
+        RECT rect{};
+        MovePointer(500, 300);
+        ClickAt(IconX, IconY, 3);
+        HWND menu = WaitForVisibleWindow(L"#32768", Patience);
+        EXPECT_NE(menu, (HWND)NULL) << "the tray menu did not open";
+        if (menu)
+            GetWindowRect(menu, &rect);
+        return rect;
+    }
+    void Choose(const RECT &menu, MenuItem item)
+    {
+        ClickAt((menu.left + menu.right) / 2, menu.top + ItemOffsets[item]);
+        EXPECT_TRUE(WaitForNoVisibleWindow(L"#32768", Patience));
+    }
+    void CloseMenu()
+    {
+        ClickAt(300, 200);
+        EXPECT_TRUE(WaitForNoVisibleWindow(L"#32768", Patience));
+    }
+    void Exit()
+    {
+        PostMessageW(window, WM_COMMAND, 105, 0);
+        EXPECT_EQ(WaitForExit(run, Patience), 0);
+    }
+    void TearDown() override
+    {
+        if (FindVisibleWindow(L"#32768"))
+            ClickAt(300, 200);
+        CloseRun(run);
+        RigTest::TearDown();
+    }
+};
+
+TEST_F(Tray, IconShowsWhetherTheSwitchIsAttached)
+{
+    Start();
+    EXPECT_TRUE(WaitForTrayPicture(TrayPicture::NotAttached, Patience));
+
+    // Plugged while running: a status report, and the attached picture.
+    ASSERT_TRUE(PlugSwitch());
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience)) << SwitchLog();
+    EXPECT_TRUE(WaitForTrayPicture(TrayPicture::Attached, Patience));
+
+    ASSERT_TRUE(UnplugSwitches());
+    EXPECT_TRUE(WaitForTrayPicture(TrayPicture::NotAttached, Patience));
+    Exit();
+}
+
+TEST_F(Tray, MenuItemsSwitchWhatTheySay)
+{
+    ASSERT_TRUE(PlugSwitch());
+    Start();
+    ASSERT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience));
+    ASSERT_TRUE(WaitForTrayPicture(TrayPicture::Attached, Patience));
+
+    const struct
+    {
+        MenuItem item;
+        const char *report;
+    } choices[] = {{ItemSwitchAll, "01 06"}, {ItemSwitchAudio, "01 04"}, {ItemSwitchVideo, "01 02"}};
+    for (const auto &choice : choices)
+    {
+        SCOPED_TRACE(choice.report);
+        ASSERT_EQ(SimLogClear(), 0);
+        RECT menu = OpenMenu();
+        // The menu hangs from the cursor by its right edge.
+        EXPECT_NEAR(menu.right, IconX, 2);
+        EXPECT_GT(TextPixelsOfItem(menu, choice.item), 0) << "enabled items are drawn in the menu text colour";
+        Choose(menu, choice.item);
+        EXPECT_TRUE(WaitForSwitchLog(ReportLine(choice.report), Patience)) << SwitchLog();
+        EXPECT_EQ(SettledSwitchLog(300).size(), 1u) << SwitchLog();
+    }
+    Exit();
+}
+
+TEST_F(Tray, SwitchItemsAreGreyWithoutASwitch)
+{
+    Start();
+    RECT menu = OpenMenu();
+    for (MenuItem item : {ItemSwitchAll, ItemSwitchAudio, ItemSwitchVideo})
+        EXPECT_EQ(TextPixelsOfItem(menu, item), 0) << "item " << item << " should be grey";
+    for (MenuItem item : {ItemOptions, ItemAbout, ItemExit})
+        EXPECT_GT(TextPixelsOfItem(menu, item), 0) << "item " << item << " should be enabled";
+    // A grey item does nothing when clicked.
+    ClickAt((menu.left + menu.right) / 2, menu.top + ItemOffsets[ItemSwitchAll]);
+    CloseMenu();
+    EXPECT_TRUE(SettledSwitchLog(500).empty()) << SwitchLog();
+    EXPECT_TRUE(IsWindow(window));
+    Exit();
+}
+
+TEST_F(Tray, DoubleClickSwitchesEverythingOnceAndASingleClickNothing)
+{
+    ASSERT_TRUE(PlugSwitch());
+    Start();
+    ASSERT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience));
+    ASSERT_EQ(SimLogClear(), 0);
+
+    ClickAt(IconX, IconY, 1, 1);
+    EXPECT_TRUE(SettledSwitchLog(800).empty()) << SwitchLog();
+
+    ClickAt(IconX, IconY, 1, 2);
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 06"), Patience)) << SwitchLog();
+    EXPECT_EQ(SettledSwitchLog(800), std::vector<std::string>{ReportLine("01 06")});
+    Exit();
+}
+
+TEST_F(Tray, ExitFromTheMenuRemovesTheIconAndEnds)
+{
+    Start();
+    ASSERT_TRUE(WaitForTrayPicture(TrayPicture::NotAttached, Patience));
+    RECT menu = OpenMenu();
+    Choose(menu, ItemExit);
+    EXPECT_EQ(WaitForExit(run, Patience), 0);
+    EXPECT_TRUE(WaitForTrayPicture(TrayPicture::None, Patience));
+}
+
+TEST_F(Tray, IconComesBackWhenTheShellAsksForIt)
+{
+    ASSERT_TRUE(PlugSwitch());
+    Start();
+    ASSERT_TRUE(WaitForTrayPicture(TrayPicture::Attached, Patience));
+
+    // What a shell restart looks like to the program: its icon is gone, then
+    // the new taskbar broadcasts "TaskbarCreated".
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    icon.hWnd = window;
+    icon.uID = 1;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
+    ASSERT_TRUE(WaitForTrayPicture(TrayPicture::None, Patience));
+    PostMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitForTrayPicture(TrayPicture::Attached, Patience));
+
+    // The restored icon still works.
+    ASSERT_EQ(SimLogClear(), 0);
+    ClickAt(IconX, IconY, 1, 2);
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 06"), Patience)) << SwitchLog();
+    Exit();
+}
+
+TEST_F(Tray, TooltipIsTheProductNameAndGermanBringsTheGermanLibrary)
+{
+    // English first, for the menu's width.
+    Start();
+    RECT englishMenu = OpenMenu();
+    CloseMenu();
+    EXPECT_FALSE(ProcessHasModule(run.process.dwProcessId, L"RES_DE.DLL"));
+    Exit();
+    CloseRun(run);
+
+    MovePointer(500, 300);
+    run = StartProgramFromLinux("LC_ALL=de_DE.UTF-8", Patience);
+    ASSERT_TRUE(run.started);
+    window = FindProgramWindow();
+    WaitForIcon();
+    EXPECT_TRUE(ProcessHasModule(run.process.dwProcessId, L"RES_DE.DLL"));
+    // Rest the pointer on the icon until the shell shows its tooltip.
+    HWND tip = NULL;
+    for (int attempt = 0; attempt < 5 && !tip; ++attempt)
+    {
+        MovePointer(IconX - 4, IconY);
+        MovePointer(IconX, IconY);
+        tip = WaitForVisibleWindow(L"tooltips_class32", 2000);
+    }
+    ASSERT_NE(tip, (HWND)NULL);
+    EXPECT_EQ(WindowTextOf(tip), L"Swivo");
+    RECT germanMenu = OpenMenu();
+    CloseMenu();
+    // "Optionen..." and "Info..." are set in a wider menu than the English one.
+    EXPECT_GT(germanMenu.right - germanMenu.left, englishMenu.right - englishMenu.left);
+    Exit();
+}

@@ -1,0 +1,540 @@
+// Prints how fast the real dist\ORNAX.exe starts and answers a switch command
+// under Wine, next to the floors (a bare hidden-window program, a bare write to
+// the simulated switch), plus the sizes of what dist\ holds and the program's
+// memory and handles before and after a stream of commands.
+//   ornaxbench.exe [RUNS]      (RUNS defaults to 20)
+// Needs ORNAX_DIST and SWITCHSIM_DIR; minimal.exe lies beside this program.
+// Times come from QueryPerformanceCounter; the log and the windows are polled
+// every POLL_MS, so an event is seen up to one poll period late.
+#include "app/app.h"
+#include "audio/audio.h"
+#include "device/device.h"
+#include "harness.h"
+
+#include <windows.h>
+#include <psapi.h>
+#include <setupapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cctype>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+namespace
+{
+const DWORD PollMs = 1;
+const double Patience = 10000;
+const WPARAM IdmExit = 105, IdmSwitchAll = 32773;
+const char *const SwitchId = "ROOT\\VID_7A3C&PID_5C02&COL01\\0000";
+const int CommandsForMemory = 200;
+
+double TicksPerMs;
+
+double NowMs()
+{
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return (double)count.QuadPart / TicksPerMs;
+}
+
+// Mean time one poll takes, Sleep(PollMs) included: the resolution of every
+// "seen" time below.
+double PollTotalMs;
+long PollCount;
+
+// Calls done() every PollMs until it is true; false after timeoutMs.
+template <typename Check> bool PollUntil(Check done, double timeoutMs)
+{
+    double start = NowMs();
+    for (;;)
+    {
+        double before = NowMs();
+        if (done())
+            return true;
+        if (NowMs() - start >= timeoutMs)
+            return false;
+        Sleep(PollMs);
+        PollTotalMs += NowMs() - before;
+        ++PollCount;
+    }
+}
+
+// Follows C:\switchsim.log from a mark on: one handle kept open, the new bytes
+// read whenever the file has grown. The driver appends each line in one write.
+class LogFollower
+{
+  public:
+    bool Open()
+    {
+        file = CreateFileW(L"C:\\switchsim.log", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        return file != INVALID_HANDLE_VALUE;
+    }
+    // Forgets everything logged so far.
+    void Mark()
+    {
+        LARGE_INTEGER size{};
+        GetFileSizeEx(file, &size);
+        offset = size.QuadPart;
+        pending.clear();
+    }
+    // True once a line "<switch id> <bytes>" has appeared since the mark;
+    // every other line is counted as unexpected.
+    bool Seen(const char *bytes)
+    {
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(file, &size))
+            return false;
+        if (size.QuadPart < offset)  // cleared meanwhile
+            offset = 0;
+        if (size.QuadPart > offset)
+        {
+            char buffer[4096];
+            LARGE_INTEGER at;
+            at.QuadPart = offset;
+            SetFilePointerEx(file, at, NULL, FILE_BEGIN);
+            DWORD got = 0;
+            if (ReadFile(file, buffer, sizeof(buffer), &got, NULL))
+            {
+                pending.append(buffer, got);
+                offset += got;
+            }
+        }
+        std::string wanted = std::string(SwitchId) + " " + bytes;
+        bool found = false;
+        for (size_t end; (end = pending.find('\n')) != std::string::npos;)
+        {
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (line == wanted)
+                found = true;
+            else
+                ++unexpected;
+        }
+        return found;
+    }
+    long unexpected = 0;
+
+  private:
+    HANDLE file = INVALID_HANDLE_VALUE;
+    LONGLONG offset = 0;
+    std::string pending;
+};
+
+LogFollower Log;
+
+std::wstring Environment(const wchar_t *name)
+{
+    wchar_t buffer[1024];
+    DWORD length = GetEnvironmentVariableW(name, buffer, 1024);
+    return length && length < 1024 ? std::wstring(buffer, length) : std::wstring();
+}
+
+std::wstring OwnFolder()
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+bool Launch(const std::wstring &program, const std::wstring &folder, PROCESS_INFORMATION &process)
+{
+    std::wstring commandLine = L"\"" + program + L"\"";
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    return CreateProcessW(program.c_str(), line.data(), NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
+                          &process) != 0;
+}
+
+// Closes a window by message and waits for its process; returns the exit code
+// or -1 on time-out (the process is then terminated).
+long EndProcess(PROCESS_INFORMATION &process, HWND window, UINT message, WPARAM wParam)
+{
+    PostMessageW(window, message, wParam, 0);
+    DWORD code = (DWORD)-1;
+    if (WaitForSingleObject(process.hProcess, (DWORD)Patience) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1), WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return (long)code;
+}
+
+HWND ProgramWindow() { return FindWindowW(L"ORNAX", L"ORNAX"); }
+
+void Fail(const char *what)
+{
+    printf("FAILED: %s (switchsim: %s)\n", what, SimLastError());
+    fflush(stdout);
+    exit(1);
+}
+
+void PrintFigures(const char *label, std::vector<double> values)
+{
+    if (values.empty())
+    {
+        printf("%-58s  no samples\n", label);
+        return;
+    }
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    double sum = 0;
+    for (double value : values)
+        sum += value;
+    printf("%-58s %8.2f %8.2f %8.2f %8.2f  (n=%u)\n", label, values.front(), median, sum / n, values.back(),
+           (unsigned)n);
+}
+
+// The col01 interface of the simulated switch, as SetupDi names it.
+std::wstring SwitchInterfacePath()
+{
+    std::wstring found;
+    GUID hidGuid;
+    HidD_GetHidGuid(&hidGuid);
+    HDEVINFO set = SetupDiGetClassDevsW(&hidGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        return found;
+    SP_DEVICE_INTERFACE_DATA data;
+    data.cbSize = sizeof(data);
+    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, NULL, &hidGuid, index, &data); ++index)
+    {
+        DWORD size = 0;
+        SetupDiGetDeviceInterfaceDetailW(set, &data, NULL, 0, &size, NULL);
+        std::vector<BYTE> buffer(size + sizeof(wchar_t));
+        auto detail = (PSP_DEVICE_INTERFACE_DETAIL_DATA_W)buffer.data();
+        detail->cbSize = sizeof(*detail);
+        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, NULL, NULL))
+            continue;
+        std::wstring path = detail->DevicePath;
+        std::wstring upper = path;
+        for (wchar_t &c : upper)
+            c = (wchar_t)towupper(c);
+        if (upper.find(L"VID_7A3C&PID_5C02&COL01") != std::wstring::npos)
+            found = path;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return found;
+}
+
+// A process's memory and handles as Windows reports them, and as Linux sees
+// the Wine process behind it (Wine fills neither private bytes nor the handle
+// count of GetProcessHandleCount, hence the other two sources).
+struct ProcessFigures
+{
+    double workingSetKb = 0, peakWorkingSetKb = 0, privateKb = 0;
+    DWORD handles = 0, listedHandles = 0;
+    std::string linuxStatus;  // "VmRSS ... kB, ..." or why it is missing
+};
+
+std::string ReadWholeFile(const std::wstring &path)
+{
+    std::string text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0,
+                              NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[4096];
+    DWORD got;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, NULL) && got)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+// /proc/<pid>/status of the Linux process running ORNAX.exe in this prefix:
+// its command line names ORNAX.exe and its WINEPREFIX is ours.
+std::string LinuxStatusOfProgram()
+{
+    wchar_t prefix[1024];
+    DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", prefix, 1024);
+    if (!length || length >= 1024)
+        return "no WINEPREFIX in the environment";
+    std::string wantedPrefix = "WINEPREFIX=";
+    for (DWORD i = 0; i < length; ++i)
+        wantedPrefix += (char)prefix[i];
+    wantedPrefix += '\0';
+
+    std::string found;
+    int matches = 0;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return "no /proc";
+    do
+    {
+        if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9')
+            continue;
+        std::wstring folder = std::wstring(L"Z:\\proc\\") + entry.cFileName;
+        std::string commandLine = ReadWholeFile(folder + L"\\cmdline");
+        for (char &c : commandLine)
+            c = (char)toupper((unsigned char)c);
+        if (commandLine.find("ORNAX.EXE") == std::string::npos)
+            continue;
+        std::string environment = ReadWholeFile(folder + L"\\environ");
+        if (environment.find(wantedPrefix) == std::string::npos)
+            continue;
+        ++matches;
+        found = ReadWholeFile(folder + L"\\status");
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    if (matches != 1)
+        return "found " + std::to_string(matches) + " Linux processes of ORNAX.exe";
+
+    std::string figures;
+    for (const char *field : {"VmRSS:", "VmHWM:", "RssAnon:", "VmSize:", "Threads:"})
+    {
+        size_t at = found.find(field);
+        if (at == std::string::npos)
+            continue;
+        size_t end = found.find('\n', at);
+        std::string line = found.substr(at, end - at);
+        std::string compact;
+        for (char c : line)
+            if (c != '\t' && !(c == ' ' && (compact.empty() || compact.back() == ' ')))
+                compact += c;
+        figures += (figures.empty() ? "" : ", ") + compact;
+    }
+    return figures;
+}
+
+ProcessFigures MeasureProcess(DWORD processId)
+{
+    ProcessFigures figures;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process)
+        return figures;
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof(counters);
+    if (GetProcessMemoryInfo(process, (PROCESS_MEMORY_COUNTERS *)&counters, sizeof(counters)))
+    {
+        figures.workingSetKb = counters.WorkingSetSize / 1024.0;
+        figures.peakWorkingSetKb = counters.PeakWorkingSetSize / 1024.0;
+        figures.privateKb = counters.PrivateUsage / 1024.0;
+    }
+    GetProcessHandleCount(process, &figures.handles);
+    CloseHandle(process);
+    figures.listedHandles = HandleCountOf(processId);
+    figures.linuxStatus = LinuxStatusOfProgram();
+    return figures;
+}
+
+void PrintProcess(const char *label, const ProcessFigures &figures)
+{
+    printf("%s\n", label);
+    printf("  Windows: working set %.0f KiB, peak %.0f KiB, private %.0f KiB; handles %lu (GetProcessHandleCount), "
+           "%lu (system handle list)\n",
+           figures.workingSetKb, figures.peakWorkingSetKb, figures.privateKb, (unsigned long)figures.handles,
+           (unsigned long)figures.listedHandles);
+    printf("  Linux:   %s\n", figures.linuxStatus.c_str());
+}
+
+void PrintSizes(const std::wstring &dist)
+{
+    for (const wchar_t *pattern : {L"\\ORNAX.exe", L"\\*.DLL"})
+    {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((dist + pattern).c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            continue;
+        do
+            printf("size of dist\\%-20ls %8lu bytes\n", found.cFileName, (unsigned long)found.nFileSizeLow);
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+}
+
+// Posts one command and returns the time to its report line, or -1.
+double PostCommand(HWND window)
+{
+    Log.Mark();
+    double start = NowMs();
+    PostMessageW(window, WM_COMMAND, IdmSwitchAll, 0);
+    double seen = -1;
+    if (PollUntil([&] { return Log.Seen("01 06") && (seen = NowMs() - start, true); }, Patience))
+        return seen;
+    return -1;
+}
+}
+
+int main(int argc, char **argv)
+{
+    int runs = argc > 1 ? atoi(argv[1]) : 20;
+    if (runs < 1)
+        runs = 20;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    TicksPerMs = frequency.QuadPart / 1000.0;
+
+    std::wstring dist = Environment(L"ORNAX_DIST");
+    if (dist.empty() || Environment(L"SWITCHSIM_DIR").empty())
+        Fail("set ORNAX_DIST and SWITCHSIM_DIR");
+    std::wstring program = dist + L"\\ORNAX.exe";
+    std::wstring minimal = OwnFolder() + L"\\minimal.exe";
+
+    // No program left from before; the switch plugged and its broadcasts past.
+    for (int tries = 0; tries < 10 && ProgramWindow(); ++tries)
+    {
+        PostMessageW(ProgramWindow(), WM_COMMAND, IdmExit, 0);
+        Sleep(500);
+    }
+    if (ProgramWindow())
+        Fail("an ORNAX.exe from before does not end");
+    if (SimUnplug(NULL) != 0)
+        Fail("unplug");
+    SimDevice device;
+    SimDeviceInit(&device, 0x7A3C, 0x5C02, 0x0100);
+    if (SimPlug(&device) != 0)
+        Fail("plug");
+    Sleep(1000);
+    if (SimLogClear() != 0 || !Log.Open())
+        Fail("log");
+    std::wstring switchPath = SwitchInterfacePath();
+    if (switchPath.empty())
+        Fail("no col01 interface of the simulated switch");
+
+    printf("ornaxbench: %d runs, polling every %lu ms; times in ms: min median mean max\n", runs,
+           (unsigned long)PollMs);
+    fflush(stdout);
+
+    // Start-up, each run: ORNAX.exe to its window and to its status report,
+    // its end, then minimal.exe to its window.
+    std::vector<double> createCall, toWindow, toReport, toExit, minimalWindow;
+    long badExits = 0;
+    for (int run = 0; run < runs; ++run)
+    {
+        PROCESS_INFORMATION process;
+        Log.Mark();
+        double start = NowMs();
+        if (!Launch(program, dist, process))
+            Fail("CreateProcess of ORNAX.exe");
+        createCall.push_back(NowMs() - start);
+        double window = -1, report = -1;
+        HWND found = NULL;
+        bool both = PollUntil(
+            [&] {
+                if (window < 0 && (found = ProgramWindow()) != NULL)
+                    window = NowMs() - start;
+                if (report < 0 && Log.Seen("01 00"))
+                    report = NowMs() - start;
+                return window >= 0 && report >= 0;
+            },
+            Patience);
+        if (!both)
+            Fail("ORNAX.exe's window or status report did not come");
+        toWindow.push_back(window);
+        toReport.push_back(report);
+        double ending = NowMs();
+        if (EndProcess(process, found, WM_COMMAND, IdmExit) != 0)
+            ++badExits;
+        toExit.push_back(NowMs() - ending);
+
+        start = NowMs();
+        if (!Launch(minimal, OwnFolder(), process))
+            Fail("CreateProcess of minimal.exe");
+        found = NULL;
+        if (!PollUntil([&] { return (found = FindWindowW(L"OrnaxBenchMinimal", NULL)) != NULL; }, Patience))
+            Fail("minimal.exe's window did not come");
+        minimalWindow.push_back(NowMs() - start);
+        if (EndProcess(process, found, WM_CLOSE, 0) != 0)
+            ++badExits;
+    }
+    PrintFigures("ORNAX.exe CreateProcessW call", createCall);
+    PrintFigures("ORNAX.exe start -> window exists", toWindow);
+    PrintFigures("ORNAX.exe start -> status report (01 00) in log", toReport);
+    PrintFigures("ORNAX.exe exit command 105 -> process ended", toExit);
+    PrintFigures("minimal.exe start -> window exists (floor)", minimalWindow);
+    fflush(stdout);
+
+    // One instance for latency and steady state.
+    PROCESS_INFORMATION process;
+    Log.Mark();
+    if (!Launch(program, dist, process))
+        Fail("CreateProcess of ORNAX.exe");
+    HWND window = NULL;
+    if (!PollUntil([&] { return (window = ProgramWindow()) != NULL && Log.Seen("01 00"); }, Patience))
+        Fail("ORNAX.exe did not start");
+    Sleep(500);
+    ProcessFigures afterStart = MeasureProcess(process.dwProcessId);
+
+    std::vector<double> latency;
+    for (int i = 0; i < runs; ++i)
+    {
+        double seen = PostCommand(window);
+        if (seen < 0)
+            Fail("no 01 06 line after a posted command");
+        latency.push_back(seen);
+        Sleep(20);
+    }
+    PrintFigures("posted WM_COMMAND 32773 -> 01 06 in log", latency);
+    fflush(stdout);
+
+    for (int i = 0; i < CommandsForMemory; ++i)
+        if (PostCommand(window) < 0)
+            Fail("no 01 06 line after a posted command");
+    Sleep(500);
+    ProcessFigures afterCommands = MeasureProcess(process.dwProcessId);
+    if (EndProcess(process, window, WM_COMMAND, IdmExit) != 0)
+        ++badExits;
+
+    // The floor: this process opens the known interface, writes, closes.
+    std::vector<double> bareCalls, bareToLog;
+    for (int i = 0; i < runs; ++i)
+    {
+        Log.Mark();
+        double start = NowMs();
+        HANDLE handle = CreateFileW(switchPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, 0, NULL);
+        if (handle == INVALID_HANDLE_VALUE)
+            Fail("open of the switch interface");
+        BYTE report[2] = {0x01, 0x06};
+        DWORD written = 0;
+        WriteFile(handle, report, sizeof(report), &written, NULL);
+        CloseHandle(handle);
+        bareCalls.push_back(NowMs() - start);
+        if (!PollUntil([] { return Log.Seen("01 06"); }, Patience))
+            Fail("no 01 06 line after a bare write");
+        bareToLog.push_back(NowMs() - start);
+        Sleep(20);
+    }
+    PrintFigures("bare CreateFileW+WriteFile+CloseHandle, calls alone", bareCalls);
+    PrintFigures("bare CreateFileW+WriteFile+CloseHandle -> log (floor)", bareToLog);
+
+    // The program's own full path, linked in: enumerate, open, caps, write, close.
+    OsVersion.dwOSVersionInfoSize = sizeof(OsVersion);
+    GetVersionExW(&OsVersion);
+    MuteState.Value = 0;
+    std::vector<double> fullCalls, fullToLog;
+    for (int i = 0; i < runs; ++i)
+    {
+        Log.Mark();
+        double start = NowMs();
+        SendSwitchCommand(SWITCH_ALL);
+        fullCalls.push_back(NowMs() - start);
+        if (!PollUntil([] { return Log.Seen("01 06"); }, Patience))
+            Fail("no 01 06 line after SendSwitchCommand");
+        fullToLog.push_back(NowMs() - start);
+        Sleep(20);
+    }
+    PrintFigures("SendSwitchCommand (enumerate+open+caps+write+close) call", fullCalls);
+    PrintFigures("SendSwitchCommand -> log", fullToLog);
+
+    PrintSizes(dist);
+    PrintProcess("ORNAX.exe after start-up:", afterStart);
+    char label[64];
+    snprintf(label, sizeof(label), "ORNAX.exe after %d more commands:", runs + CommandsForMemory);
+    PrintProcess(label, afterCommands);
+    printf("poll period: mean %.2f ms over %ld polls (Sleep(%lu))\n", PollCount ? PollTotalMs / PollCount : 0.0,
+           PollCount, (unsigned long)PollMs);
+    printf("unexpected log lines: %ld; non-zero exit codes: %ld\n", Log.unexpected, badExits);
+    fflush(stdout);
+    SimUnplug(NULL);
+    return Log.unexpected || badExits ? 1 : 0;
+}
