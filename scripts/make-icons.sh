@@ -26,4 +26,5 @@ if [ -z "$py" ]; then
   echo "make-icons: no python3 with Pillow found; apt-get install python3-pil" >&2
   exit 1
 fi
-exec "$py" "$here/make-icons.py" "$@"
+"$py" "$here/make-icons.py" "$@"
+"$py" "$here/make-icon-groups.py"

@@ -157,6 +157,36 @@ TEST_F(Tray, IconShowsWhetherTheSwitchIsAttached)
     Exit();
 }
 
+TEST_F(Tray, OtherDeviceEventsOnlyForgetTheSwitch)
+{
+    ASSERT_TRUE(PlugSwitch());
+    Start();
+    ASSERT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience));
+    ASSERT_EQ(SimLogClear(), 0);
+
+    // An arrival notice is no device-tree change: no report, the icon stays,
+    // but the switch is no longer known, so its menu items are grey.
+    SendMessageW(window, WM_DEVICECHANGE, 0x8000, 0);
+    EXPECT_TRUE(SettledSwitchLog(500).empty()) << SwitchLog();
+    EXPECT_EQ(CurrentTrayPicture(), TrayPicture::Attached);
+    RECT menu = OpenMenu();
+    EXPECT_EQ(TextPixelsOfItem(menu, ItemSwitchAll), 0);
+    CloseMenu();
+
+    // A double-click still finds the switch, and the items come back.
+    ClickAt(IconX, IconY, 1, 2);
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 06"), Patience)) << SwitchLog();
+    menu = OpenMenu();
+    EXPECT_GT(TextPixelsOfItem(menu, ItemSwitchAll), 0);
+    CloseMenu();
+
+    // A device-tree change re-probes and reports.
+    ASSERT_EQ(SimLogClear(), 0);
+    SendMessageW(window, WM_DEVICECHANGE, 7, 0);
+    EXPECT_EQ(SettledSwitchLog(500), std::vector<std::string>{ReportLine("01 00")});
+    Exit();
+}
+
 TEST_F(Tray, MenuItemsSwitchWhatTheySay)
 {
     ASSERT_TRUE(PlugSwitch());

@@ -96,6 +96,23 @@ TEST_F(DeviceLink, WritesExactlyTheDeclaredReportLength)
     }
 }
 
+TEST_F(DeviceLink, ADeviceDeclaringNoOutputReportGetsAnEmptyWrite)
+{
+    // The report is still built in a buffer of two bytes, and nothing is
+    // written past a declared length of 0; Wine's HID stack refuses the empty
+    // write, so nothing reaches the switch.
+    ASSERT_TRUE(PlugSwitch(0x5C02, 0x0100, 0));
+    DWORD reportLength = 99;
+    HANDLE device = OpenSwitchDevice(&reportLength);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    CloseHandle(device);
+    EXPECT_EQ(reportLength, 0u);
+    SendSwitchCommand(SWITCH_ALL);
+    SendSwitchCommand(SWITCH_STATUS);
+    EXPECT_TRUE(SettledSwitchLog(300).empty()) << SwitchLog();
+    EXPECT_EQ(DeviceAttributes.ProductID, 0x5C02);
+}
+
 TEST_F(DeviceLink, EveryOpenRefreshesTheAttributes)
 {
     ASSERT_TRUE(PlugSwitch(0x5C02, 0x0100));

@@ -313,6 +313,13 @@ TEST_F(ShippedFiles, IconGroupsHoldEveryListedImageAsABitmap)
         std::sort(images.begin(), images.end());
         EXPECT_EQ(images, group == 134 ? withoutLargest : full);
         EXPECT_EQ(dibs, (int)images.size()) << "every image is a DIB with its AND mask";
+        for (int size : {16, 32, 48})
+        {
+            HICON icon = (HICON)LoadImageW(program, MAKEINTRESOURCEW(group), IMAGE_ICON, size, size, 0);
+            EXPECT_NE(icon, (HICON)NULL) << size;
+            if (icon)
+                DestroyIcon(icon);
+        }
     }
 }
 
