@@ -196,32 +196,8 @@ void PrintFigures(const char *label, std::vector<double> values)
 // The col01 interface of the simulated switch, as SetupDi names it.
 std::wstring SwitchInterfacePath()
 {
-    std::wstring found;
-    GUID hidGuid;
-    HidD_GetHidGuid(&hidGuid);
-    HDEVINFO set = SetupDiGetClassDevsW(&hidGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE)
-        return found;
-    SP_DEVICE_INTERFACE_DATA data;
-    data.cbSize = sizeof(data);
-    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, NULL, &hidGuid, index, &data); ++index)
-    {
-        DWORD size = 0;
-        SetupDiGetDeviceInterfaceDetailW(set, &data, NULL, 0, &size, NULL);
-        std::vector<BYTE> buffer(size + sizeof(wchar_t));
-        auto detail = (PSP_DEVICE_INTERFACE_DETAIL_DATA_W)buffer.data();
-        detail->cbSize = sizeof(*detail);
-        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, NULL, NULL))
-            continue;
-        std::wstring path = detail->DevicePath;
-        std::wstring upper = path;
-        for (wchar_t &c : upper)
-            c = (wchar_t)towupper(c);
-        if (upper.find(L"VID_7A3C&PID_5C02&COL01") != std::wstring::npos)
-            found = path;
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    return found;
+    std::vector<std::wstring> paths = SwitchInterfacePaths();
+    return paths.empty() ? std::wstring() : paths.back();
 }
 
 // A process's memory and handles as Windows reports them, and as Linux sees

@@ -5,35 +5,10 @@
 #include "audio/audio.h"
 #include "device/device.h"
 
-#include <setupapi.h>
 
 namespace
 {
 const wchar_t *const HidEnumKey = L"Enum\\HID";
-
-// Paths of the switch interfaces in the order the system enumerates them.
-std::vector<std::wstring> SwitchPathsInOrder()
-{
-    std::vector<std::wstring> paths;
-    GUID hidGuid;
-    HidD_GetHidGuid(&hidGuid);
-    HDEVINFO set = SetupDiGetClassDevsW(&hidGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    SP_DEVICE_INTERFACE_DATA data;
-    data.cbSize = sizeof(data);
-    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, NULL, &hidGuid, index, &data); ++index)
-    {
-        DWORD size = 0;
-        SetupDiGetDeviceInterfaceDetailW(set, &data, NULL, 0, &size, NULL);
-        std::vector<BYTE> buffer(size);
-        auto detail = (PSP_DEVICE_INTERFACE_DETAIL_DATA_W)buffer.data();
-        detail->cbSize = sizeof(*detail);
-        if (SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, NULL, NULL) &&
-            wcsstr(detail->DevicePath, L"vid_7a3c") && wcsstr(detail->DevicePath, L"col01"))
-            paths.push_back(detail->DevicePath);
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    return paths;
-}
 
 DWORD HandleCount() { return HandleCountOf(GetCurrentProcessId()); }
 }
@@ -166,7 +141,7 @@ TEST_F(DeviceLink, OfTwoSwitchesTheLastInEnumerationOrderWins)
 {
     ASSERT_TRUE(PlugSwitch(0x5C02, 0x0111, 2, L"0001"));
     ASSERT_TRUE(PlugSwitch(0x5C01, 0x0222, 4, L"0002"));
-    std::vector<std::wstring> order = SwitchPathsInOrder();
+    std::vector<std::wstring> order = SwitchInterfacePaths();
     ASSERT_EQ(order.size(), 2u);
     bool secondIsLast = order[1].find(L"#0002#") != std::wstring::npos;
 

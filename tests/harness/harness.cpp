@@ -2,6 +2,11 @@
 #include "harness.h"
 
 #include <tlhelp32.h>
+#include <setupapi.h>
+#include <cwctype>
+extern "C" {
+#include <hidsdi.h>
+}
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -366,6 +371,36 @@ bool PlugSwitch(unsigned short productId, unsigned short version, unsigned outpu
 }
 
 bool UnplugSwitches() { return SimUnplug(NULL) == 0; }
+
+std::vector<std::wstring> SwitchInterfacePaths()
+{
+    std::vector<std::wstring> paths;
+    GUID hidGuid;
+    HidD_GetHidGuid(&hidGuid);
+    HDEVINFO set = SetupDiGetClassDevsW(&hidGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        return paths;
+    SP_DEVICE_INTERFACE_DATA data;
+    data.cbSize = sizeof(data);
+    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, NULL, &hidGuid, index, &data); ++index)
+    {
+        DWORD size = 0;
+        SetupDiGetDeviceInterfaceDetailW(set, &data, NULL, 0, &size, NULL);
+        std::vector<BYTE> buffer(size + sizeof(wchar_t));
+        auto detail = (PSP_DEVICE_INTERFACE_DETAIL_DATA_W)buffer.data();
+        detail->cbSize = sizeof(*detail);
+        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, NULL, NULL))
+            continue;
+        std::wstring upper = detail->DevicePath;
+        for (wchar_t &c : upper)
+            c = (wchar_t)towupper(c);
+        if (upper.find(L"VID_7A3C&PID_5C02&COL01") != std::wstring::npos ||
+            upper.find(L"VID_7A3C&PID_5C01&COL01") != std::wstring::npos)
+            paths.push_back(detail->DevicePath);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return paths;
+}
 
 std::string SwitchLog()
 {

@@ -66,6 +66,9 @@ enum Collections
 bool PlugSwitch(unsigned short productId = 0x5C02, unsigned short version = 0x0100, unsigned outputLength = 2,
                 const wchar_t *instance = nullptr, Collections collections = BothCollections);
 bool UnplugSwitches();
+// Paths of the present HID interfaces of switches' first collections
+// (VID 7A3C, PID 5C02 or 5C01, COL01), in the system's enumeration order.
+std::vector<std::wstring> SwitchInterfacePaths();
 std::string SwitchLog();
 bool WaitForSwitchLog(const std::string &line, DWORD timeoutMs);
 // Lines of the log, without the device ids' whitespace.

@@ -115,6 +115,34 @@ Dialog ReadDialog(HMODULE module, WORD id)
     return dialog;
 }
 
+struct ExpectedControl
+{
+    int id;
+    DWORD style;
+    short x, y, cx, cy;
+    const wchar_t *text;  // NULL: not checked
+};
+
+void ExpectControls(const Dialog &dialog, const std::vector<ExpectedControl> &expected)
+{
+    ASSERT_EQ(dialog.controls.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+    {
+        SCOPED_TRACE(i);
+        const Control &c = dialog.controls[i];
+        EXPECT_EQ(c.id, expected[i].id);
+        EXPECT_EQ(c.style, expected[i].style);
+        EXPECT_EQ(c.x, expected[i].x);
+        EXPECT_EQ(c.y, expected[i].y);
+        EXPECT_EQ(c.cx, expected[i].cx);
+        EXPECT_EQ(c.cy, expected[i].cy);
+        if (expected[i].text)
+        {
+            EXPECT_EQ(c.text, expected[i].text);
+        }
+    }
+}
+
 // (width, bits per pixel) of every image of an icon group.
 std::vector<std::pair<int, int>> IconImages(HMODULE module, WORD group, int *dibImages)
 {
@@ -228,28 +256,11 @@ TEST_F(ShippedFiles, AboutDialogTemplate)
     EXPECT_EQ(about.caption, L"About");
     EXPECT_EQ(about.pointSize, 8);
     EXPECT_EQ(about.font, L"MS Shell Dlg");
-    const struct
-    {
-        int id;
-        DWORD style;
-        short x, y, cx, cy;
-    } expected[] = {{2, 0x50000003, 14, 9, 20, 20},      {1000, 0x50020080, 49, 10, 119, 8},
-                    {-1, 0x50020000, 49, 36, 166, 8},    {1, 0x50030001, 186, 6, 49, 15},
-                    {1001, 0x50020080, 49, 23, 119, 8}};
-    ASSERT_EQ(about.controls.size(), 5u);
-    for (size_t i = 0; i < 5; ++i)
-    {
-        SCOPED_TRACE(i);
-        const Control &c = about.controls[i];
-        EXPECT_EQ(c.id, expected[i].id);
-        EXPECT_EQ(c.style, expected[i].style);
-        EXPECT_EQ(c.x, expected[i].x);
-        EXPECT_EQ(c.y, expected[i].y);
-        EXPECT_EQ(c.cx, expected[i].cx);
-        EXPECT_EQ(c.cy, expected[i].cy);
-    }
-    EXPECT_EQ(about.controls[0].text, L"#107");
-    EXPECT_EQ(about.controls[1].text, L"ORNAX Version 1.0");
+    ExpectControls(about, {{2, 0x50000003, 14, 9, 20, 20, L"#107"},
+                           {1000, 0x50020080, 49, 10, 119, 8, L"ORNAX Version 1.0"},
+                           {-1, 0x50020000, 49, 36, 166, 8, nullptr},
+                           {1, 0x50030001, 186, 6, 49, 15, L"OK"},
+                           {1001, 0x50020080, 49, 23, 119, 8, L"ORNAX Version 1.0"}});
 }
 
 TEST_F(ShippedFiles, OptionsDialogTemplate)
@@ -264,38 +275,18 @@ TEST_F(ShippedFiles, OptionsDialogTemplate)
     EXPECT_EQ(options.pointSize, 8);
     EXPECT_EQ(options.weight, 400);
     EXPECT_EQ(options.font, L"MS Shell Dlg");
-    const struct
-    {
-        int id;
-        DWORD style;
-        short x, y, cx, cy;
-        const wchar_t *text;
-    } expected[] = {
-        {1, 0x50010001, 259, 142, 50, 14, L"OK"},
-        {2, 0x50010000, 199, 142, 56, 14, L"Cancel"},
-        {1002, 0x50010003, 21, 20, 240, 10, L"Enable Key Switching"},
-        {1007, 0x50030009, 31, 36, 230, 10, L"Control - Control"},
-        {1004, 0x50000009, 31, 49, 230, 10, L"NumLock/Clear - NumLock/Clear"},
-        {1005, 0x50000009, 31, 62, 230, 10, L"Scrol Lock - Scroll Lock"},
-        {1003, 0x50000009, 31, 75, 230, 10, L"Control - Control - Shift"},
-        {1006, 0x50010003, 7, 128, 302, 10, L"Enable Device Connection Sounds "},
-        {1001, 0x50000007, 7, 7, 302, 117, L"Select Switching Key"},
-        {32781, 0x50020000, 26, 92, 276, 27,
-         L"Pressing ALT while entering the key sequence will switch control (video and input) only."},
-    };
-    ASSERT_EQ(options.controls.size(), 10u);
-    for (size_t i = 0; i < 10; ++i)
-    {
-        SCOPED_TRACE(i);
-        const Control &c = options.controls[i];
-        EXPECT_EQ(c.id, expected[i].id);
-        EXPECT_EQ(c.style, expected[i].style);
-        EXPECT_EQ(c.x, expected[i].x);
-        EXPECT_EQ(c.y, expected[i].y);
-        EXPECT_EQ(c.cx, expected[i].cx);
-        EXPECT_EQ(c.cy, expected[i].cy);
-        EXPECT_EQ(c.text, expected[i].text);
-    }
+    ExpectControls(options,
+                   {{1, 0x50010001, 259, 142, 50, 14, L"OK"},
+                    {2, 0x50010000, 199, 142, 56, 14, L"Cancel"},
+                    {1002, 0x50010003, 21, 20, 240, 10, L"Enable Key Switching"},
+                    {1007, 0x50030009, 31, 36, 230, 10, L"Control - Control"},
+                    {1004, 0x50000009, 31, 49, 230, 10, L"NumLock/Clear - NumLock/Clear"},
+                    {1005, 0x50000009, 31, 62, 230, 10, L"Scrol Lock - Scroll Lock"},
+                    {1003, 0x50000009, 31, 75, 230, 10, L"Control - Control - Shift"},
+                    {1006, 0x50010003, 7, 128, 302, 10, L"Enable Device Connection Sounds "},
+                    {1001, 0x50000007, 7, 7, 302, 117, L"Select Switching Key"},
+                    {32781, 0x50020000, 26, 92, 276, 27,
+                     L"Pressing ALT while entering the key sequence will switch control (video and input) only."}});
 }
 
 TEST_F(ShippedFiles, IconGroupsHoldEveryListedImageAsABitmap)

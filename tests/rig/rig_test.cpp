@@ -2,12 +2,10 @@
 // debug-output capture, the prefix's registry and the X display.
 #include "harness.h"
 
-#include <setupapi.h>
 extern "C" {
 #include <hidsdi.h>
 #include <hidpi.h>
 }
-#include <cwctype>
 
 namespace
 {
@@ -19,36 +17,16 @@ struct ProbedSwitch
     bool opened = false;
 };
 
-// Every present HID interface whose path names a switch's first collection.
-std::vector<ProbedSwitch> ProbeSwitches(bool keepOpenAndWrite = false, const std::vector<BYTE> &report = {})
+// Opens every switch interface, reads what the program reads, and writes a report.
+std::vector<ProbedSwitch> ProbeSwitches(bool write = false, const std::vector<BYTE> &report = {})
 {
     std::vector<ProbedSwitch> found;
-    GUID hidGuid;
-    HidD_GetHidGuid(&hidGuid);
-    HDEVINFO set = SetupDiGetClassDevsW(&hidGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE)
-        return found;
-    SP_DEVICE_INTERFACE_DATA data;
-    data.cbSize = sizeof(data);
-    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, NULL, &hidGuid, index, &data); ++index)
+    for (const std::wstring &path : SwitchInterfacePaths())
     {
-        DWORD size = 0;
-        SetupDiGetDeviceInterfaceDetailW(set, &data, NULL, 0, &size, NULL);
-        std::vector<BYTE> buffer(size);
-        auto detail = (PSP_DEVICE_INTERFACE_DETAIL_DATA_W)buffer.data();
-        detail->cbSize = sizeof(*detail);
-        if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, NULL, NULL))
-            continue;
-        std::wstring upper = detail->DevicePath;
-        for (wchar_t &c : upper)
-            c = (wchar_t)towupper(c);
-        if (upper.find(L"VID_7A3C&PID_5C02&COL01") == std::wstring::npos &&
-            upper.find(L"VID_7A3C&PID_5C01&COL01") == std::wstring::npos)
-            continue;
         ProbedSwitch probed;
-        probed.path = detail->DevicePath;
-        HANDLE device = CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    NULL, OPEN_EXISTING, 0, NULL);
+        probed.path = path;
+        HANDLE device = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                    OPEN_EXISTING, 0, NULL);
         if (device != INVALID_HANDLE_VALUE)
         {
             probed.opened = true;
@@ -62,7 +40,7 @@ std::vector<ProbedSwitch> ProbeSwitches(bool keepOpenAndWrite = false, const std
                     probed.outputLength = caps.OutputReportByteLength;
                 HidD_FreePreparsedData(preparsed);
             }
-            if (keepOpenAndWrite)
+            if (write)
             {
                 std::vector<BYTE> padded = report;
                 padded.resize(probed.outputLength);
@@ -73,7 +51,6 @@ std::vector<ProbedSwitch> ProbeSwitches(bool keepOpenAndWrite = false, const std
         }
         found.push_back(probed);
     }
-    SetupDiDestroyDeviceInfoList(set);
     return found;
 }
 }
