@@ -32,8 +32,8 @@ import -display "$DISPLAY" -window root "$shot" 2>/dev/null || true
 cat <<MSG
 ORNAX.exe is running under Wine on display $DISPLAY, with the simulated switch plugged in.
   Screenshot:        $shot  (the tray icon is at the bottom right)
-  Watch it live:     x11vnc -display $DISPLAY  (then a VNC viewer), or run this again with DISPLAY set
+  Watch it live:     attach a VNC server such as x11vnc to display $DISPLAY, or run this again with DISPLAY set
   Reports received:  $WINEPREFIX/drive_c/switchsim.log
-  Wine environment:  eval "\$($PWD/$rig env)"   (RIG_DIR=$RIG_DIR)
+  Wine environment:  eval "\$(RIG_DIR=$RIG_DIR $PWD/$rig env)"
   Stop it:           RIG_DIR=$RIG_DIR $PWD/$rig stop
 MSG
