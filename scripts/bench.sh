@@ -7,9 +7,7 @@
 # Wine server), so it never disturbs the tests' rig, and stops it at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target ornaxbench >/dev/null
+./scripts/build.sh ornaxbench >/dev/null
 
 export RIG_DIR="$PWD/build/bench-rig"
 unset RIG_USE_DISPLAY

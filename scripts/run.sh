@@ -4,9 +4,7 @@
 # display is set, else on the user's display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
+./scripts/build.sh >/dev/null
 
 # A rig of its own, apart from the tests' one.
 export RIG_DIR="$PWD/build/run-rig"

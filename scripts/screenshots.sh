@@ -4,9 +4,7 @@
 # Writes docs/tray-attached.png, docs/tray-not-attached.png, docs/tray-menu.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
+./scripts/build.sh >/dev/null
 
 export RIG_DIR="$PWD/build/shots-rig"
 unset RIG_USE_DISPLAY

@@ -210,21 +210,6 @@ struct ProcessFigures
     std::string linuxStatus;  // "VmRSS ... kB, ..." or why it is missing
 };
 
-std::string ReadWholeFile(const std::wstring &path)
-{
-    std::string text;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0,
-                              NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return text;
-    char buffer[4096];
-    DWORD got;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, NULL) && got)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
-
 // /proc/<pid>/status of the Linux process running ORNAX.exe in this prefix:
 // its command line names ORNAX.exe and its WINEPREFIX is ours.
 std::string LinuxStatusOfProgram()

@@ -468,17 +468,18 @@ static std::wstring WindowsFormOf(const std::string &linuxPath)
     return path;
 }
 
-static std::string ReadWholeFile(const std::wstring &path)
+std::string ReadWholeFile(const std::wstring &path)
 {
     std::string text;
-    FILE *file = _wfopen(path.c_str(), L"rb");
-    if (!file)
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0,
+                              NULL);
+    if (file == INVALID_HANDLE_VALUE)
         return text;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0)
-        text.append(chunk, got);
-    fclose(file);
+    char buffer[4096];
+    DWORD got;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, NULL) && got)
+        text.append(buffer, got);
+    CloseHandle(file);
     return text;
 }
 

@@ -78,6 +78,9 @@ std::vector<std::string> SettledSwitchLog(DWORD quietMs, DWORD timeoutMs = 10000
 // Log line of a report to the default simulated switch ("0000" instance, PID 5C02).
 std::string ReportLine(const char *bytes, unsigned short productId = 0x5C02, const char *instance = "0000");
 
+// The whole content of a file (Windows path), or "" when it cannot be read.
+std::string ReadWholeFile(const std::wstring &path);
+
 // Runs a Linux command line through /bin/sh and waits for it; its output
 // goes to a file whose text is returned.
 std::string RunUnix(const std::string &commandLine, DWORD timeoutMs = 20000);
