@@ -1,6 +1,7 @@
 // The hidden main window: every event of the program arrives here.
 #include "app/app.h"
 #include "device/device.h"
+#include "hotkey/hotkey.h"
 #include "settings/settings.h"
 #include "resource.h"
 
@@ -29,6 +30,8 @@ static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam, LRESULT *result
 static void OnDestroy(void)
 {
     RemoveTrayIcon();
+    StopHotkeyTimers();
+    StopHook();
     FreeResourceModule();
     PostQuitMessage(0);
 }
@@ -56,6 +59,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_TRAYNOTIFY:
         OnTrayNotify(wParam, lParam);
+        break;
+    case WM_HOOKKEY:
+        HandleHookKey((DWORD)wParam);
+        break;
+    case WM_HOOKALT:
+        HandleHookAlt(lParam);
         break;
     default:
         // The shell's restart message has no fixed number.

@@ -2,6 +2,7 @@
 // in a fixed order before the message loop runs.
 #include "app/app.h"
 #include "device/device.h"
+#include "hotkey/hotkey.h"
 #include "settings/settings.h"
 #include "resource.h"
 
@@ -50,6 +51,10 @@ int StartInstance(HINSTANCE instance)
         return 0;
 
     AppInstance = instance;
+    LoadSettings();
+    // The sequence timer belongs to no window, so it can start first.
+    if (Settings.EnableKeys)
+        StartSequenceTimer();
     MainWindow = CreateWindowExW(0, WindowClassName, AppTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                  NULL, NULL, AppInstance, NULL);
     if (!MainWindow)
@@ -64,5 +69,6 @@ int StartInstance(HINSTANCE instance)
     UpdateTrayIcon();
 
     AddTrayIcon();
+    StartHook(MainWindow);
     return 1;
 }

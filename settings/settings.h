@@ -1,4 +1,5 @@
-// Settings and dialogs: the language library from which texts are loaded.
+// Settings and dialogs: the stored settings and the language library from
+// which texts are loaded.
 #pragma once
 #include <windows.h>
 
@@ -24,3 +25,15 @@ void FreeResourceModule(void);
 // library lacks comes from the executable instead.
 int LoadLocalString(UINT id, WCHAR *buffer, int capacity);
 HMENU LoadLocalMenu(UINT id);
+
+// Hotkey switching on or off, and the key pressed twice (-1: Control,
+// Control, Shift). Read at start-up, written by the Options dialog's OK.
+struct SETTINGS
+{
+    LONG EnableKeys;
+    LONG ActiveKey;
+};
+extern SETTINGS Settings;
+
+void LoadSettings(void);
+void SaveSettings(void);

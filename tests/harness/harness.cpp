@@ -328,8 +328,8 @@ void SetProgramWindowsVersion(const wchar_t *version)
     WriteRegistryString(HKEY_CURRENT_USER, key, L"Version", version);
 }
 
-static bool WriteRegistryValue(HKEY root, const std::wstring &key, const std::wstring &name, DWORD type,
-                               const void *data, DWORD size)
+bool WriteRegistryData(HKEY root, const std::wstring &key, const std::wstring &name, DWORD type, const void *data,
+                       DWORD size)
 {
     HKEY handle;
     if (RegCreateKeyExW(root, key.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &handle, NULL) != ERROR_SUCCESS)
@@ -341,20 +341,53 @@ static bool WriteRegistryValue(HKEY root, const std::wstring &key, const std::ws
 
 bool WriteRegistryBinary(HKEY root, const std::wstring &key, const std::wstring &name, const void *data, DWORD size)
 {
-    return WriteRegistryValue(root, key, name, REG_BINARY, data, size);
+    return WriteRegistryData(root, key, name, REG_BINARY, data, size);
 }
 
 bool WriteRegistryString(HKEY root, const std::wstring &key, const std::wstring &name, const std::wstring &value)
 {
-    return WriteRegistryValue(root, key, name, REG_SZ, value.c_str(), (DWORD)((value.size() + 1) * sizeof(wchar_t)));
+    return WriteRegistryData(root, key, name, REG_SZ, value.c_str(), (DWORD)((value.size() + 1) * sizeof(wchar_t)));
 }
 
 void DeleteRegistryTree(HKEY root, const std::wstring &key) { RegDeleteTreeW(root, key.c_str()); }
 
+// ---- messages and keys ----------------------------------------------------
+
+void PumpMessages(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;)
+    {
+        MSG message;
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= ms)
+            return;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, ms - elapsed, QS_ALLINPUT);
+    }
+}
+
+void InjectKey(WORD vk, bool up)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = (WORD)MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    if (vk == VK_RMENU || vk == VK_RCONTROL)
+        input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+    SendInput(1, &input, sizeof(input));
+    WaitUntil([&] { return ((GetAsyncKeyState(vk) & 0x8000) != 0) != up; }, 2000);
+}
+
 // ---- the simulated switch -------------------------------------------------
 
 bool PlugSwitch(unsigned short productId, unsigned short version, unsigned outputLength, const wchar_t *instance,
-                Collections collections)
+                Collections collections, unsigned writeDelayMs)
 {
     SimDevice device;
     SimDeviceInit(&device, 0x7A3C, productId, version);
@@ -362,6 +395,7 @@ bool PlugSwitch(unsigned short productId, unsigned short version, unsigned outpu
     device.col1Only = collections == FirstCollectionOnly;
     device.col2Only = collections == SecondCollectionOnly;
     device.instance = instance;
+    device.writeDelayMs = writeDelayMs;
     if (SimPlug(&device) != 0)
     {
         fprintf(stderr, "plug failed: %s\n", SimLastError());

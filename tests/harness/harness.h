@@ -52,9 +52,17 @@ bool WaitForDebugLine(const std::wstring &line, DWORD timeoutMs);
 
 // The prefix's registry.
 void SetProgramWindowsVersion(const wchar_t *version);  // "win98", "win2k", "winxp"; NULL clears
+bool WriteRegistryData(HKEY root, const std::wstring &key, const std::wstring &name, DWORD type, const void *data,
+                       DWORD size);
 bool WriteRegistryBinary(HKEY root, const std::wstring &key, const std::wstring &name, const void *data, DWORD size);
 bool WriteRegistryString(HKEY root, const std::wstring &key, const std::wstring &name, const std::wstring &value);
 void DeleteRegistryTree(HKEY root, const std::wstring &key);
+
+// Dispatches this thread's messages (thread timers included) for ms.
+void PumpMessages(DWORD ms);
+// Injects one key event with SendInput (as hardware input: hooks see it and
+// the system's key state follows) and waits until the key state shows it.
+void InjectKey(WORD vk, bool up);
 
 // The simulated switch (VID 7A3C), with both collections unless one is named.
 enum Collections
@@ -64,7 +72,8 @@ enum Collections
     SecondCollectionOnly,
 };
 bool PlugSwitch(unsigned short productId = 0x5C02, unsigned short version = 0x0100, unsigned outputLength = 2,
-                const wchar_t *instance = nullptr, Collections collections = BothCollections);
+                const wchar_t *instance = nullptr, Collections collections = BothCollections,
+                unsigned writeDelayMs = 0);
 bool UnplugSwitches();
 // Paths of the present HID interfaces of switches' first collections
 // (VID 7A3C, PID 5C02 or 5C01, COL01), in the system's enumeration order.

@@ -1,5 +1,6 @@
 /* switchctl: command-line front end of the switchsim control library.
  *   switchctl plug VID PID VERSION [--outlen N] [--col1-only|--col2-only] [--instance ID]
+ *                  [--write-delay MS]
  *   switchctl unplug [--instance ID]
  *   switchctl list
  *   switchctl log-clear | log-dump | log-wait "<exact line>" TIMEOUT_MS
@@ -17,6 +18,7 @@ static int usage(void)
 {
     fprintf(stderr,
             "usage: switchctl plug VID PID VERSION [--outlen N] [--col1-only|--col2-only] [--instance ID]\n"
+            "                      [--write-delay MS]\n"
             "       switchctl unplug [--instance ID]\n"
             "       switchctl list\n"
             "       switchctl log-clear | log-dump | log-wait \"LINE\" TIMEOUT_MS\n");
@@ -60,6 +62,8 @@ static int cmd_plug(int argc, wchar_t **argv)
             dev.col1Only = 1;
         else if (!wcscmp(argv[i], L"--instance") && i + 1 < argc)
             dev.instance = argv[++i];
+        else if (!wcscmp(argv[i], L"--write-delay") && i + 1 < argc)
+            dev.writeDelayMs = (unsigned)wcstoul(argv[++i], NULL, 10);
         else
             return usage();
     }

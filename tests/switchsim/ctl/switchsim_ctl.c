@@ -344,6 +344,7 @@ static int plug_one(const SimDevice *dev, const wchar_t *instance, unsigned col,
     set_dword(key, L"ProductID", dev->productId);
     set_dword(key, L"Version", dev->version);
     set_dword(key, L"OutputLength", dev->outputLength);
+    set_dword(key, L"WriteDelay", dev->writeDelayMs);
     RegCloseKey(key);
 
     params.cbSize = sizeof(params);

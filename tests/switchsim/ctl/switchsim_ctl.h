@@ -21,6 +21,7 @@ typedef struct SimDevice
     int col2Only;              /* non-zero: plug only the second collection */
     int col1Only;              /* non-zero: plug only the first collection */
     const wchar_t *instance;   /* instance id, hex digits; NULL means "0000" */
+    unsigned writeDelayMs;     /* each output report is taken this much later */
 } SimDevice;
 
 /* Fills a SimDevice with vid/pid/version, output length 2, both

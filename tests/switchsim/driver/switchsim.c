@@ -21,6 +21,7 @@ struct simdev
     ULONG collection; /* 1 or 2, from "&COLnn" in the id */
     USHORT vid, pid, version;
     ULONG outlen;     /* OutputReportByteLength the descriptor must give */
+    ULONG write_delay; /* ms each output report is held before it is taken */
     UCHAR desc[64];
     ULONG desc_len;
 };
@@ -179,6 +180,7 @@ static NTSTATUS NTAPI sim_add_device(DRIVER_OBJECT *driver, DEVICE_OBJECT *fdo)
         d->pid = (USHORT)reg_dword(key, L"ProductID", d->pid);
         d->version = (USHORT)reg_dword(key, L"Version", d->version);
         d->outlen = reg_dword(key, L"OutputLength", d->outlen);
+        d->write_delay = reg_dword(key, L"WriteDelay", 0);
         ZwClose(key);
     }
     if (d->outlen > MAX_OUTLEN) d->outlen = MAX_OUTLEN;
@@ -242,6 +244,13 @@ static NTSTATUS take_report(const struct simdev *d, const SIM_HID_XFER_PACKET *p
     ULONG n;
 
     if (!pkt) return STATUS_INVALID_PARAMETER;
+    if (d->write_delay)
+    {
+        /* a slow device: the writer waits, as on a busy USB bus */
+        LARGE_INTEGER delay;
+        delay.QuadPart = -(LONGLONG)d->write_delay * 10000;
+        KeDelayExecutionThread(KernelMode, FALSE, &delay);
+    }
     buf = pkt->reportBuffer;
     n = pkt->reportBufferLen;
     if (n && !buf) return STATUS_INVALID_PARAMETER;

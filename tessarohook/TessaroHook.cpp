@@ -1,0 +1,251 @@
+// TessaroHook.dll: watches the keyboard for ORNAX.exe and posts what it sees
+// to the window given to StartHook: WM_HOOKKEY per key press (generic codes
+// for Shift, Control and ALT; no auto-repeat; the release of ALT counts as an
+// ALT keystroke) and WM_HOOKALT when ALT goes down (1) and up (0).
+//
+// The low-level hook runs on a thread of its own, so typing never waits for
+// the program's user-interface thread, which blocks while it talks to the
+// switch. A hook that the system dropped (a late callback after sleep or
+// under load) is put back, and an ALT whose release was never seen (screen
+// locked, another desktop) is given up as soon as the system says it is up.
+#include <windows.h>
+
+#define WM_HOOKKEY 0x8334
+#define WM_HOOKALT 0x833E
+
+// Messages of the hook thread to itself.
+#define WM_CHECKALTUP (WM_APP + 1)
+
+#define WATCHDOG_MS 2000
+#define ALT_UP_POLL_MS 10
+#define ALT_UP_POLLS 50 // half a second at most
+#define START_WAIT_MS 5000
+#define STOP_WAIT_MS 5000
+
+typedef BOOL(WINAPI *GetLastInputInfoFunction)(PLASTINPUTINFO);
+
+static HINSTANCE LibraryInstance;
+static HWND TargetWindow;
+static HANDLE HookThread;
+static DWORD HookThreadId;
+static HANDLE HookReady;
+static HHOOK KeyboardHook;
+static GetLastInputInfoFunction ReadLastInput; // missing before Windows 2000
+static DWORD LastEventTime;                     // of the last event the hook saw
+static DWORD LastReinstallInput;                // the input time that made the last re-install
+static UINT_PTR WatchdogTimer;
+static UINT_PTR AltUpTimer;
+static BYTE KeyDown[256];    // keys whose press was reported and release not seen
+static BYTE AltUpPolls[256]; // per ALT key: checks left while its release waits to be reported
+
+static BOOL IsSystemKeyDown(DWORD vk) { return (GetAsyncKeyState((int)vk) & 0x8000) != 0; }
+
+static BOOL IsAltKey(DWORD vk) { return vk == VK_LMENU || vk == VK_RMENU || vk == VK_MENU; }
+
+static BOOL AnyAltBelievedDown(void) { return KeyDown[VK_LMENU] || KeyDown[VK_RMENU] || KeyDown[VK_MENU]; }
+
+static DWORD GenericKey(DWORD vk)
+{
+    switch (vk)
+    {
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+        return VK_SHIFT;
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+        return VK_CONTROL;
+    case VK_LMENU:
+    case VK_RMENU:
+        return VK_MENU;
+    default:
+        return vk;
+    }
+}
+
+static void Report(UINT message, WPARAM wParam, LPARAM lParam) { PostMessageW(TargetWindow, message, wParam, lParam); }
+
+// A release that was never seen leaves a key believed down; the system's
+// state, which the hook sees as it was before this event, tells the truth.
+static void ForgetMissedReleases(DWORD vk)
+{
+    BOOL altBefore = AnyAltBelievedDown();
+    for (DWORD key = 1; key < 256; ++key)
+        if (KeyDown[key] && key != vk && !AltUpPolls[key] && !IsSystemKeyDown(key))
+            KeyDown[key] = 0;
+    if (altBefore && !AnyAltBelievedDown())
+        Report(WM_HOOKALT, 0, 0);
+}
+
+static void OnKeyDown(DWORD vk)
+{
+    ForgetMissedReleases(vk);
+    // Auto-repeat: the key is already down, as this hook and the system agree.
+    if (KeyDown[vk] && IsSystemKeyDown(vk))
+        return;
+    BOOL altBefore = AnyAltBelievedDown();
+    KeyDown[vk] = 1;
+    if (IsAltKey(vk) && !altBefore)
+        Report(WM_HOOKALT, 0, 1);
+    Report(WM_HOOKKEY, GenericKey(vk), 0);
+}
+
+static VOID CALLBACK AltUpTimerProc(HWND, UINT, UINT_PTR, DWORD);
+
+// An ALT release is reported once the system's state shows the key up, so
+// that the program sees it released; inside the callback the state is still
+// the one before the event.
+static void CheckAltUps(void)
+{
+    static const BYTE AltKeys[] = {VK_MENU, VK_LMENU, VK_RMENU};
+    BOOL pending = FALSE;
+    for (BYTE vk : AltKeys)
+    {
+        if (!AltUpPolls[vk])
+            continue;
+        if (IsSystemKeyDown(vk) && --AltUpPolls[vk] > 0)
+        {
+            pending = TRUE;
+            continue;
+        }
+        AltUpPolls[vk] = 0;
+        KeyDown[vk] = 0;
+        if (!AnyAltBelievedDown())
+            Report(WM_HOOKALT, 0, 0);
+        Report(WM_HOOKKEY, VK_MENU, 0);
+    }
+    if (pending && !AltUpTimer)
+        AltUpTimer = SetTimer(NULL, 0, ALT_UP_POLL_MS, AltUpTimerProc);
+    else if (!pending && AltUpTimer)
+        KillTimer(NULL, AltUpTimer), AltUpTimer = 0;
+}
+
+static VOID CALLBACK AltUpTimerProc(HWND, UINT, UINT_PTR, DWORD) { CheckAltUps(); }
+
+static void OnKeyUp(DWORD vk)
+{
+    if (!KeyDown[vk])
+        return;
+    if (IsAltKey(vk))
+    {
+        AltUpPolls[vk] = ALT_UP_POLLS;
+        PostThreadMessageW(HookThreadId, WM_CHECKALTUP, 0, 0);
+        return;
+    }
+    KeyDown[vk] = 0;
+}
+
+static LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION)
+    {
+        const KBDLLHOOKSTRUCT *event = (const KBDLLHOOKSTRUCT *)lParam;
+        DWORD vk = event->vkCode & 0xFF;
+        LastEventTime = event->time;
+        if (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN)
+            OnKeyDown(vk);
+        else if (wParam == WM_KEYUP || wParam == WM_SYSKEYUP)
+            OnKeyUp(vk);
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+static void InstallHook(void)
+{
+    HHOOK old = KeyboardHook;
+    KeyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardProc, LibraryInstance, 0);
+    if (old)
+        UnhookWindowsHookEx(old);
+}
+
+// The system drops a low-level hook without a word. Input that it saw after
+// the last event this hook did means the hook may be gone: put it back. Mouse
+// input counts too, so at worst the hook is re-installed once a check.
+static VOID CALLBACK WatchdogProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    LASTINPUTINFO input;
+    input.cbSize = sizeof(input);
+    if (!ReadLastInput || !ReadLastInput(&input))
+        return;
+    if (input.dwTime == LastReinstallInput || (LONG)(input.dwTime - LastEventTime) <= 0)
+        return;
+    LastReinstallInput = input.dwTime;
+    InstallHook();
+}
+
+#ifdef TESSAROHOOK_TEST
+// Tests only: remove the hook as the system does, without telling anyone.
+extern "C" __declspec(dllexport) void WINAPI DropHookForTest(void)
+{
+    PostThreadMessageW(HookThreadId, WM_APP + 2, 0, 0);
+}
+#endif
+
+static DWORD WINAPI HookThreadProc(LPVOID)
+{
+    MSG message;
+    PeekMessageW(&message, NULL, 0, 0, PM_NOREMOVE); // the thread's queue exists from here
+    ZeroMemory(KeyDown, sizeof(KeyDown));
+    ZeroMemory(AltUpPolls, sizeof(AltUpPolls));
+    LastEventTime = GetTickCount();
+    LastReinstallInput = 0;
+    InstallHook();
+    WatchdogTimer = SetTimer(NULL, 0, WATCHDOG_MS, WatchdogProc);
+    SetEvent(HookReady);
+    while (GetMessageW(&message, NULL, 0, 0) > 0)
+    {
+        if (message.hwnd == NULL && message.message == WM_CHECKALTUP)
+            CheckAltUps();
+#ifdef TESSAROHOOK_TEST
+        else if (message.hwnd == NULL && message.message == WM_APP + 2 && KeyboardHook)
+            UnhookWindowsHookEx(KeyboardHook), KeyboardHook = NULL;
+#endif
+        else
+            DispatchMessageW(&message);
+    }
+    KillTimer(NULL, WatchdogTimer);
+    if (AltUpTimer)
+        KillTimer(NULL, AltUpTimer), AltUpTimer = 0;
+    if (KeyboardHook)
+        UnhookWindowsHookEx(KeyboardHook);
+    KeyboardHook = NULL;
+    return 0;
+}
+
+extern "C" BOOL WINAPI StartHook(HWND window)
+{
+    if (HookThread)
+        return FALSE;
+    TargetWindow = window;
+    HMODULE user = GetModuleHandleW(L"USER32.DLL");
+    ReadLastInput = user ? (GetLastInputInfoFunction)(void *)GetProcAddress(user, "GetLastInputInfo") : NULL;
+    HookReady = CreateEventW(NULL, TRUE, FALSE, NULL);
+    if (!HookReady)
+        return FALSE;
+    HookThread = CreateThread(NULL, 0, HookThreadProc, NULL, 0, &HookThreadId);
+    if (HookThread)
+        WaitForSingleObject(HookReady, START_WAIT_MS);
+    CloseHandle(HookReady);
+    HookReady = NULL;
+    return HookThread != NULL && KeyboardHook != NULL;
+}
+
+extern "C" BOOL WINAPI StopHook(void)
+{
+    if (!HookThread)
+        return FALSE;
+    PostThreadMessageW(HookThreadId, WM_QUIT, 0, 0);
+    WaitForSingleObject(HookThread, STOP_WAIT_MS);
+    CloseHandle(HookThread);
+    HookThread = NULL;
+    return TRUE;
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+    {
+        LibraryInstance = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}

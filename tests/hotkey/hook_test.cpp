@@ -1,0 +1,100 @@
+// TessaroHook.dll (its test build, which can drop its hook the way the
+// system does) on a window of the test's own, fed with injected keys.
+#include "harness.h"
+
+namespace
+{
+const UINT WmHookKey = 0x8334, WmHookAlt = 0x833E;
+std::vector<std::string> Seen; // "K17" per WM_HOOKKEY, "A1" per WM_HOOKALT
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WmHookKey)
+        Seen.push_back("K" + std::to_string(wParam));
+    else if (message == WmHookAlt)
+        Seen.push_back("A" + std::to_string(lParam));
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+typedef BOOL(WINAPI *StartFunction)(HWND);
+typedef BOOL(WINAPI *StopFunction)(void);
+typedef void(WINAPI *DropFunction)(void);
+}
+
+class HookLibrary : public ::testing::Test
+{
+  protected:
+    HMODULE library = NULL;
+    HWND window = NULL;
+    StopFunction stop = nullptr;
+    DropFunction drop = nullptr;
+
+    void SetUp() override
+    {
+        EndStrayPrograms();
+        library = LoadLibraryW(L"TessaroHook.dll");
+        ASSERT_NE(library, (HMODULE)NULL);
+        auto start = (StartFunction)(void (*)(void))GetProcAddress(library, "StartHook");
+        stop = (StopFunction)(void (*)(void))GetProcAddress(library, "StopHook");
+        drop = (DropFunction)(void (*)(void))GetProcAddress(library, "DropHookForTest");
+        ASSERT_TRUE(start && stop && drop);
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = RecordingProc;
+        windowClass.lpszClassName = L"HookTestWindow";
+        RegisterClassW(&windowClass);
+        window = CreateWindowW(L"HookTestWindow", L"", 0, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
+        ASSERT_TRUE(start(window));
+        Seen.clear();
+    }
+    void TearDown() override
+    {
+        if (stop)
+        {
+            EXPECT_TRUE(stop());
+        }
+        DestroyWindow(window);
+        FreeLibrary(library);
+    }
+    std::vector<std::string> Keys(const std::vector<std::pair<WORD, bool>> &events)
+    {
+        Seen.clear();
+        for (auto &event : events)
+            InjectKey(event.first, event.second);
+        PumpMessages(200);
+        return Seen;
+    }
+};
+
+TEST_F(HookLibrary, ReportsPressesWithGenericCodesAndAltBothWays)
+{
+    using S = std::vector<std::string>;
+    EXPECT_EQ(Keys({{VK_RCONTROL, 0}, {VK_RCONTROL, 1}, {VK_LCONTROL, 0}, {VK_LCONTROL, 1}}), (S{"K17", "K17"}));
+    // Auto-repeat is not a press.
+    EXPECT_EQ(Keys({{VK_LSHIFT, 0}, {VK_LSHIFT, 0}, {VK_LSHIFT, 0}, {VK_LSHIFT, 1}}), (S{"K16"}));
+    EXPECT_EQ(Keys({{VK_NUMLOCK, 0}, {VK_NUMLOCK, 1}, {'A', 0}, {'A', 1}}), (S{"K144", "K65"}));
+    // ALT: its release is a keystroke too, once the system shows it up.
+    EXPECT_EQ(Keys({{VK_LMENU, 0}, {VK_CONTROL, 0}, {VK_CONTROL, 1}, {VK_LMENU, 1}}),
+              (S{"A1", "K18", "K17", "A0", "K18"}));
+    EXPECT_EQ(Keys({{VK_RMENU, 0}, {VK_LMENU, 0}, {VK_RMENU, 1}, {VK_LMENU, 1}}), (S{"A1", "K18", "K18", "K18", "A0", "K18"}));
+}
+
+TEST_F(HookLibrary, ADroppedHookComesBackAndAMissedAltReleaseIsGivenUp)
+{
+    Keys({{VK_LMENU, 0}});
+    drop();
+    PumpMessages(100);
+    // Neither these keys nor the ALT release reach the dropped hook.
+    EXPECT_TRUE(Keys({{'A', 0}, {'A', 1}, {VK_LMENU, 1}}).empty());
+    Seen.clear();
+    DWORD start = GetTickCount();
+    while (Seen.empty() && GetTickCount() - start < 10000)
+    {
+        InjectKey('B', false);
+        InjectKey('B', true);
+        PumpMessages(250);
+    }
+    ASSERT_FALSE(Seen.empty()) << "the hook was not put back";
+    // The first key after it: ALT, believed down, is seen up and let go first.
+    EXPECT_EQ(std::vector<std::string>(Seen.begin(), Seen.begin() + std::min<size_t>(2, Seen.size())),
+              (std::vector<std::string>{"A0", "K66"}));
+}
