@@ -49,10 +49,11 @@ static std::vector<wchar_t> EnvironmentBlockWith(const std::vector<std::wstring>
     return result;
 }
 
-ProgramRun StartProgram(const std::wstring &arguments, const std::vector<std::wstring> &environment)
+ProgramRun StartProgram(const std::wstring &arguments, const std::vector<std::wstring> &environment,
+                        const std::wstring &folder)
 {
     ProgramRun run;
-    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    std::wstring commandLine = L"\"" + folder + L"\\ORNAX.exe\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
@@ -63,27 +64,7 @@ ProgramRun StartProgram(const std::wstring &arguments, const std::vector<std::ws
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     run.started = CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                                 block.empty() ? NULL : block.data(), DistFolder().c_str(), &startup, &run.process) != 0;
-    return run;
-}
-
-ProgramRun StartProgramFromLinux(const std::string &assignments, DWORD timeoutMs)
-{
-    ProgramRun run;
-    wchar_t distUnix[1024];
-    DWORD length = GetEnvironmentVariableW(L"ORNAX_DIST_UNIX", distUnix, 1024);
-    if (!length || length >= 1024)
-        return run;
-    std::wstring dist(distUnix);
-    RunUnix(assignments + " setsid wine '" + std::string(dist.begin(), dist.end()) +
-            "/ORNAX.exe' </dev/null >/dev/null 2>&1 &");
-    HWND window = WaitForProgramWindow(timeoutMs);
-    DWORD processId = 0;
-    if (window)
-        GetWindowThreadProcessId(window, &processId);
-    run.process.hProcess = processId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId) : NULL;
-    run.process.dwProcessId = processId;
-    run.started = run.process.hProcess != NULL;
+                                 block.empty() ? NULL : block.data(), folder.c_str(), &startup, &run.process) != 0;
     return run;
 }
 
@@ -406,7 +387,14 @@ bool PlugSwitch(unsigned short productId, unsigned short version, unsigned outpu
 
 bool UnplugSwitches() { return SimUnplug(NULL) == 0; }
 
-std::vector<std::wstring> SwitchInterfacePaths()
+int WineMajorVersion()
+{
+    auto version = (const char *(CDECL *)(void))(void (*)(void))GetProcAddress(GetModuleHandleW(L"ntdll.dll"),
+                                                                               "wine_get_version");
+    return version ? atoi(version()) : 0;
+}
+
+std::vector<std::wstring> HidInterfacePaths()
 {
     std::vector<std::wstring> paths;
     GUID hidGuid;
@@ -425,14 +413,24 @@ std::vector<std::wstring> SwitchInterfacePaths()
         detail->cbSize = sizeof(*detail);
         if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, NULL, NULL))
             continue;
-        std::wstring upper = detail->DevicePath;
+        paths.push_back(detail->DevicePath);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return paths;
+}
+
+std::vector<std::wstring> SwitchInterfacePaths()
+{
+    std::vector<std::wstring> paths;
+    for (const std::wstring &path : HidInterfacePaths())
+    {
+        std::wstring upper = path;
         for (wchar_t &c : upper)
             c = (wchar_t)towupper(c);
         if (upper.find(L"VID_7A3C&PID_5C02&COL01") != std::wstring::npos ||
             upper.find(L"VID_7A3C&PID_5C01&COL01") != std::wstring::npos)
-            paths.push_back(detail->DevicePath);
+            paths.push_back(path);
     }
-    SetupDiDestroyDeviceInfoList(set);
     return paths;
 }
 

@@ -18,13 +18,11 @@ struct ProgramRun
     bool started = false;
 };
 
-// Starts dist\ORNAX.exe with extra arguments; environment changes are
-// "NAME=value" strings applied to a copy of this process's environment.
-ProgramRun StartProgram(const std::wstring &arguments = L"", const std::vector<std::wstring> &environment = {});
-// Starts dist/ORNAX.exe from the Linux side with environment assignments
-// ("LC_ALL=de_DE.UTF-8"): Wine takes the locale from the Linux environment,
-// not from a Windows environment block. Waits for the program's window.
-ProgramRun StartProgramFromLinux(const std::string &assignments, DWORD timeoutMs);
+// Starts dist\ORNAX.exe (or the ORNAX.exe of another folder) with extra
+// arguments; environment changes are "NAME=value" strings applied to a copy
+// of this process's environment.
+ProgramRun StartProgram(const std::wstring &arguments = L"", const std::vector<std::wstring> &environment = {},
+                        const std::wstring &folder = DistFolder());
 // Waits for the process to end; returns its exit code, or -1 on time-out.
 long WaitForExit(ProgramRun &run, DWORD timeoutMs);
 void CloseRun(ProgramRun &run);
@@ -106,6 +104,11 @@ std::wstring WindowTextOf(HWND window);
 HWND FindVisibleWindow(const wchar_t *className);
 HWND WaitForVisibleWindow(const wchar_t *className, DWORD timeoutMs);
 bool WaitForNoVisibleWindow(const wchar_t *className, DWORD timeoutMs);
+
+// The major version of the Wine that runs the tests (8, 10...).
+int WineMajorVersion();
+// Every present HID interface path, in the system's enumeration order.
+std::vector<std::wstring> HidInterfacePaths();
 
 // Base fixture: no program running, switch unplugged, log cleared.
 #include <gtest/gtest.h>

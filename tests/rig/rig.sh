@@ -5,7 +5,57 @@
 #   rig.sh run PROG ARGS  run a Windows program in the prefix; its exit code is passed through
 #   rig.sh env            print the environment a shell needs to use the prefix
 # RIG_DIR (default: the folder this script was configured into) holds prefix/, display, xvfb.pid.
+# RIG_WINE=10 runs all of it with Wine 10 inside a Debian 13 root (tests/rig/wine10-root.sh),
+# its own RIG_DIR (default: the same folder with "-wine10") and a private mount namespace that
+# holds the root's mounts from start to stop; the host never sees them.
 set -u
+if [ "${RIG_WINE:-8}" = 10 ] && [ -z "${RIG_IN_ROOT:-}" ]; then
+  RIG_DIR=${RIG_DIR:-@RIG_DIR@-wine10}
+  mkdir -p "$RIG_DIR"
+  root=@WINE10_ROOT@ project=@PROJECT_DIR@
+  holder_alive() {
+    local pid
+    pid=$(cat "$RIG_DIR/mounts.pid" 2>/dev/null) && [ -n "$pid" ] &&
+      grep -q '^sleep' "/proc/$pid/cmdline" 2>/dev/null
+  }
+  start_holder() {
+    # The namespace lives as long as this process; it mounts, then waits.
+    rm -f "$RIG_DIR/mounts.ready"
+    setsid unshare --mount --propagation private bash -c '
+      root=$1 project=$2 ready=$3
+      mount --bind /proc "$root/proc" && mount --bind /sys "$root/sys" &&
+      mount --rbind /dev "$root/dev" && mkdir -p "$root$project" &&
+      mount --bind "$project" "$root$project" && touch "$ready" && exec sleep infinity' \
+      bash "$root" "$project" "$RIG_DIR/mounts.ready" </dev/null >/dev/null 2>&1 9>&- &
+    echo $! >"$RIG_DIR/mounts.pid"
+    for _ in $(seq 100); do [ -e "$RIG_DIR/mounts.ready" ] && return 0; sleep 0.05; done
+    echo "rig: the Wine 10 root's mounts failed" >&2
+    return 1
+  }
+  self=$(readlink -f "$0")
+  inside() {
+    exec nsenter -t "$(cat "$RIG_DIR/mounts.pid")" -m -- chroot "$root" /usr/bin/env RIG_IN_ROOT="$PWD" \
+      RIG_DIR="$RIG_DIR" "$self" "$@"
+  }
+  case "${1:-}" in
+    start)
+      ( exec 9>"$RIG_DIR/lock"; flock 9; holder_alive || start_holder ) || exit 1
+      inside "$@" ;;
+    stop)
+      if holder_alive; then
+        nsenter -t "$(cat "$RIG_DIR/mounts.pid")" -m -- chroot "$root" /usr/bin/env RIG_IN_ROOT=/ \
+          RIG_DIR="$RIG_DIR" "$self" stop
+        kill "$(cat "$RIG_DIR/mounts.pid")" 2>/dev/null
+      fi
+      rm -f "$RIG_DIR/mounts.pid" "$RIG_DIR/mounts.ready"
+      exit 0 ;;
+    *)
+      holder_alive || { ( exec 9>"$RIG_DIR/lock"; flock 9; holder_alive || start_holder ) || exit 1; }
+      inside "$@" ;;
+  esac
+fi
+# Inside the Wine 10 root: back to the caller's folder.
+[ -n "${RIG_IN_ROOT:-}" ] && cd "$RIG_IN_ROOT"
 RIG_DIR=${RIG_DIR:-@RIG_DIR@}
 mkdir -p "$RIG_DIR"
 export WINEPREFIX="$RIG_DIR/prefix" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}

@@ -2,6 +2,8 @@
 // debug-output capture, the prefix's registry and the X display.
 #include "harness.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <hidsdi.h>
 #include <hidpi.h>
@@ -155,4 +157,29 @@ TEST(RigServices, DisplayTakesInputAndScreenshots)
     std::string file = "/tmp/ornax-rig-shot.png";
     RunUnix("rm -f " + file);
     EXPECT_TRUE(TakeScreenshot(file));
+}
+
+// Wine 8 does not split a device's collections, so there the simulator runs
+// one root device per collection; Wine 10 gets one device and splits it
+// itself, as Windows does, into two "&col" interfaces with its own instance
+// ids ("<version>&<serial>&0&0&<index>").
+TEST_F(SimulatedSwitch, InterfacesComeFromTheHidStacksOwnLayout)
+{
+    ASSERT_TRUE(PlugSwitch(0x5C02, 0x0103, 2));
+    char list[1024];
+    ASSERT_EQ(SimList(list, sizeof(list)), 0);
+    std::vector<std::wstring> paths;
+    for (const std::wstring &path : HidInterfacePaths())
+        if (path.find(L"vid_7a3c") != std::wstring::npos)
+            paths.push_back(path.substr(0, path.rfind(L'#')));
+    bool split = WineMajorVersion() >= 9;
+    EXPECT_STREQ(list, split ? "ROOT\\VID_7A3C&PID_5C02\\0000\n"
+                             : "ROOT\\VID_7A3C&PID_5C02&COL01\\0000\nROOT\\VID_7A3C&PID_5C02&COL02\\0000\n");
+    std::vector<std::wstring> expected = {L"\\\\?\\hid#vid_7a3c&pid_5c02&col01#0000",
+                                          L"\\\\?\\hid#vid_7a3c&pid_5c02&col02#0000"};
+    if (split)
+        expected = {L"\\\\?\\hid#vid_7a3c&pid_5c02&col01#259&0000&0&0&0000",
+                    L"\\\\?\\hid#vid_7a3c&pid_5c02&col02#259&0000&0&0&0001"};
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, expected);
 }

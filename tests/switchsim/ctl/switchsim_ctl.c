@@ -26,6 +26,17 @@ static const GUID iface_hid = /* HID device interface class */
 
 static char last_error[512];
 
+/* Wine 8 does not split a device's top-level collections; later versions
+ * do, as Windows does. */
+static int wine_splits_collections(void)
+{
+    const char *(CDECL *version)(void) = NULL;
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+
+    if (ntdll) version = (const char *(CDECL *)(void))(void (*)(void))GetProcAddress(ntdll, "wine_get_version");
+    return !version || atoi(version()) >= 9;
+}
+
 const char *SimLastError(void)
 {
     return last_error;
@@ -128,26 +139,41 @@ static int install_files(wchar_t *inf, DWORD cap)
     return 0;
 }
 
-/* "ROOT\VID_7A3C&PID_5C02&COL01\0000" -> "HID#VID_7A3C&PID_5C02&COL01#0000#",
- * the part of the HID interface path that names the device, upper case. */
-static void iface_key(const wchar_t *id, wchar_t *key, size_t cap)
+/* Whether a HID interface path (upper case) belongs to a simulated root
+ * device. "ROOT\VID_7A3C&PID_5C02&COL01\0000" has the interface
+ * "HID#VID_7A3C&PID_5C02&COL01#0000#". "ROOT\VID_7A3C&PID_5C02\0000" has
+ * "HID#VID_7A3C&PID_5C02#0000#" with one collection, and with two Wine
+ * splits it into "HID#VID_7A3C&PID_5C02&COLnn#<version>&0000&0&0&<n>#"
+ * (the serial number string is the instance). */
+static int iface_of(const wchar_t *id, const wchar_t *path)
 {
-    size_t n = 0;
-    const wchar_t *p = wcschr(id, L'\\');
+    wchar_t device[ID_LEN + 8], key[2 * ID_LEN];
+    const wchar_t *p = wcschr(id, L'\\'), *inst = wcsrchr(id, L'\\');
+    size_t n;
 
-    p = p ? p + 1 : id;
-    n = (size_t)_snwprintf(key, cap, L"HID#");
-    for (; *p && n + 2 < cap; p++) key[n++] = *p == L'\\' ? L'#' : towupper(*p);
-    key[n++] = L'#';
-    key[n] = 0;
+    if (!p || !inst) return 0;
+    n = (size_t)_snwprintf(device, ID_LEN, L"HID#%.*ls", (int)(inst - p - 1), p + 1);
+    device[n] = 0;
+    _wcsupr(device);
+    _snwprintf(key, 2 * ID_LEN, L"%ls#%ls#", device, inst + 1);
+    key[2 * ID_LEN - 1] = 0;
+    _wcsupr(key);
+    if (wcsstr(path, key)) return 1;
+    if (wcsstr(id, L"&COL")) return 0;
+    _snwprintf(key, 2 * ID_LEN, L"%ls&COL0", device);
+    if (!wcsstr(path, key)) return 0;
+    _snwprintf(key, 2 * ID_LEN, L"&%ls&0&0&", inst + 1);
+    key[2 * ID_LEN - 1] = 0;
+    _wcsupr(key);
+    return wcsstr(path, key) != NULL;
 }
 
-/* Counts how many of the ids have a present HID interface. */
+/* Counts the HID interfaces of each id (present[j]) and returns the sum. */
 static int count_present(wchar_t ids[][ID_LEN], int count, char *present)
 {
     SP_DEVICE_INTERFACE_DATA ifd;
     SP_DEVICE_INTERFACE_DETAIL_DATA_W *detail;
-    wchar_t key[ID_LEN + 8], path[1024];
+    wchar_t path[1024];
     DWORD i, size;
     HDEVINFO set;
     int j, found = 0;
@@ -168,10 +194,7 @@ static int count_present(wchar_t ids[][ID_LEN], int count, char *present)
             path[1023] = 0;
             _wcsupr(path);
             for (j = 0; j < count; j++)
-            {
-                iface_key(ids[j], key, sizeof(key) / sizeof(key[0]));
-                if (!present[j] && wcsstr(path, key)) { present[j] = 1; found++; }
-            }
+                if (iface_of(ids[j], path)) { present[j]++; found++; break; }
         }
         free(detail);
     }
@@ -196,7 +219,7 @@ static void reenumerate(void)
     if (scm) CloseServiceHandle(scm);
 }
 
-/* Waits until all ids are present (want != 0) or all are gone. */
+/* Waits until the ids have `want` HID interfaces in all (0: all gone). */
 static int wait_ifaces(wchar_t ids[][ID_LEN], int count, int want)
 {
     DWORD start = GetTickCount(), nudged = start;
@@ -206,7 +229,7 @@ static int wait_ifaces(wchar_t ids[][ID_LEN], int count, int want)
     for (;;)
     {
         n = count_present(ids, count, present);
-        if (want ? n == count : n == 0) return 0;
+        if (n == want) return 0;
         if (GetTickCount() - start >= WAIT_MS)
             return fail("HID interfaces still %s after %u ms", want ? "missing" : "present", WAIT_MS);
         if (GetTickCount() - nudged >= 1000)
@@ -291,8 +314,11 @@ static void set_dword(HKEY key, const wchar_t *name, DWORD value)
     RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
 }
 
-/* Creates one root device and installs switchsim.sys on it. */
-static int plug_one(const SimDevice *dev, const wchar_t *instance, unsigned col, const wchar_t *inf, wchar_t *id)
+/* Creates one root device and installs switchsim.sys on it: collection
+ * col (1 or 2) alone, or with col 0 the collections of the mask in one
+ * device, for Wine to split. */
+static int plug_one(const SimDevice *dev, const wchar_t *instance, unsigned col, unsigned mask, const wchar_t *inf,
+                    wchar_t *id)
 {
     static const DI_FUNCTION steps[] = {
         DIF_SELECTBESTCOMPATDRV, DIF_ALLOW_INSTALL, DIF_INSTALLDEVICEFILES, DIF_REGISTER_COINSTALLERS,
@@ -307,8 +333,10 @@ static int plug_one(const SimDevice *dev, const wchar_t *instance, unsigned col,
     size_t i;
     int err = 0;
 
-    _snwprintf(id, ID_LEN, L"ROOT\\VID_%04X&PID_%04X&COL%02u\\%ls",
-               dev->vendorId, dev->productId, col, instance);
+    if (col)
+        _snwprintf(id, ID_LEN, L"ROOT\\VID_%04X&PID_%04X&COL%02u\\%ls", dev->vendorId, dev->productId, col, instance);
+    else
+        _snwprintf(id, ID_LEN, L"ROOT\\VID_%04X&PID_%04X\\%ls", dev->vendorId, dev->productId, instance);
     id[ID_LEN - 1] = 0;
     _wcsupr(id);
 
@@ -345,6 +373,7 @@ static int plug_one(const SimDevice *dev, const wchar_t *instance, unsigned col,
     set_dword(key, L"Version", dev->version);
     set_dword(key, L"OutputLength", dev->outputLength);
     set_dword(key, L"WriteDelay", dev->writeDelayMs);
+    set_dword(key, L"Collections", mask);
     RegCloseKey(key);
 
     params.cbSize = sizeof(params);
@@ -395,21 +424,27 @@ int SimPlug(const SimDevice *dev)
     if (dev->col1Only && dev->col2Only) return fail("a switch needs at least one collection");
     if (dev->outputLength > 64) return fail("output length %u is more than 64", dev->outputLength);
     if (install_files(inf, MAX_PATH)) return 1;
+    if (wine_splits_collections())
+    {
+        unsigned mask = dev->col1Only ? 1 : dev->col2Only ? 2 : 3;
+        if (plug_one(dev, instance, 0, mask, inf, ids[0])) return 1;
+        return wait_ifaces(ids, 1, mask == 3 ? 2 : 1);
+    }
     if (!dev->col2Only)
     {
-        if (plug_one(dev, instance, 1, inf, ids[count])) return 1;
+        if (plug_one(dev, instance, 1, 1, inf, ids[count])) return 1;
         count++;
     }
     if (!dev->col1Only)
     {
-        if (plug_one(dev, instance, 2, inf, ids[count]))
+        if (plug_one(dev, instance, 2, 2, inf, ids[count]))
         {
             if (count) remove_id(ids[0]); /* no half-plugged switch */
             return 1;
         }
         count++;
     }
-    return wait_ifaces(ids, count, 1);
+    return wait_ifaces(ids, count, count);
 }
 
 int SimUnplug(const wchar_t *instanceOrNull)

@@ -1,7 +1,13 @@
 /* switchsim.sys: a HID minidriver that stands in for the USB switch under
- * Wine. One root device per top-level collection:
+ * Wine. Wine 8 does not split a device's top-level collections, so there it
+ * runs one root device per collection:
  *   ROOT\VID_xxxx&PID_xxxx&COL01\<instance>  vendor page 0xFF00, report 1
  *   ROOT\VID_xxxx&PID_xxxx&COL02\<instance>  vendor page 0xFF01, report 2
+ * Later Wine versions split them as Windows does: there one root device
+ * ROOT\VID_xxxx&PID_xxxx\<instance> carries the collections its
+ * "Collections" mask names (1, 2 or both), and its serial number string is
+ * the instance. Either way a report is logged under the id of the
+ * collection it reached (ROOT\...&COL0n\<instance>).
  * Vendor, product, version and the output report length come from the
  * device's "Device Parameters" key (written by switchctl). Every output
  * report is appended to C:\switchsim.log as "<device id> <hex bytes>".
@@ -18,11 +24,13 @@
 struct simdev
 {
     WCHAR id[ID_CHARS]; /* device id \ instance id, as the PDO reports them */
-    ULONG collection; /* 1 or 2, from "&COLnn" in the id */
+    ULONG collection; /* 1 or 2, from "&COLnn" in the id; 0: one device, both split by Wine */
+    ULONG collections; /* of a device without "&COLnn": bit 0 collection 1, bit 1 collection 2 */
+    WCHAR serial[ID_CHARS]; /* the instance part of the id */
     USHORT vid, pid, version;
     ULONG outlen;     /* OutputReportByteLength the descriptor must give */
     ULONG write_delay; /* ms each output report is held before it is taken */
-    UCHAR desc[64];
+    UCHAR desc[96];
     ULONG desc_len;
 };
 
@@ -115,17 +123,17 @@ static ULONG id_number(const WCHAR *id, const WCHAR *tag, ULONG base, ULONG def)
     return def;
 }
 
-/* The report descriptor. COL01 declares report 1 with one input byte and
- * outlen-1 output bytes, so HidP_GetCaps gives OutputReportByteLength ==
- * outlen. Length 1 is a report-size-0 output field: only the report id
- * byte remains. Length 0 declares no output at all. COL02 is report 2 on
- * another vendor page, one byte each way. */
-static void build_descriptor(struct simdev *d)
+/* One top-level collection of the report descriptor. Collection 1
+ * declares report 1 with one input byte and outlen-1 output bytes, so
+ * HidP_GetCaps gives OutputReportByteLength == outlen. Length 1 is a
+ * report-size-0 output field: only the report id byte remains. Length 0
+ * declares no output at all. Collection 2 is report 2 on another vendor
+ * page, one byte each way. */
+static UCHAR *put_collection(UCHAR *p, ULONG collection, ULONG outlen)
 {
-    UCHAR *p = d->desc;
-    UCHAR id = d->collection == 2 ? 2 : 1;
+    UCHAR id = collection == 2 ? 2 : 1;
 
-    *p++ = 0x06; *p++ = d->collection == 2 ? 0x01 : 0x00; *p++ = 0xFF; /* usage page FF00/FF01 */
+    *p++ = 0x06; *p++ = collection == 2 ? 0x01 : 0x00; *p++ = 0xFF; /* usage page FF00/FF01 */
     *p++ = 0x09; *p++ = 0x01;             /* usage 1 */
     *p++ = 0xA1; *p++ = 0x01;             /* collection (application) */
     *p++ = 0x85; *p++ = id;               /* report id */
@@ -135,19 +143,33 @@ static void build_descriptor(struct simdev *d)
     *p++ = 0x95; *p++ = 0x01;             /* report count 1 */
     *p++ = 0x09; *p++ = 0x01;             /* usage 1 */
     *p++ = 0x81; *p++ = 0x02;             /* input (data, var, abs) */
-    if (d->collection == 2 || d->outlen >= 2)
+    if (collection == 2 || outlen >= 2)
     {
-        *p++ = 0x95; *p++ = (UCHAR)(d->collection == 2 ? 1 : d->outlen - 1);
+        *p++ = 0x95; *p++ = (UCHAR)(collection == 2 ? 1 : outlen - 1);
         *p++ = 0x09; *p++ = 0x02;         /* usage 2 */
         *p++ = 0x91; *p++ = 0x02;         /* output (data, var, abs) */
     }
-    else if (d->outlen == 1)
+    else if (outlen == 1)
     {
         *p++ = 0x75; *p++ = 0x00;         /* report size 0 */
         *p++ = 0x09; *p++ = 0x02;
         *p++ = 0x91; *p++ = 0x02;
     }
     *p++ = 0xC0;                          /* end collection */
+    return p;
+}
+
+static void build_descriptor(struct simdev *d)
+{
+    UCHAR *p = d->desc;
+
+    if (d->collection)
+        p = put_collection(p, d->collection, d->outlen);
+    else
+    {
+        if (d->collections & 1) p = put_collection(p, 1, d->outlen);
+        if (d->collections & 2) p = put_collection(p, 2, d->outlen);
+    }
     d->desc_len = (ULONG)(p - d->desc);
 }
 
@@ -157,7 +179,7 @@ static NTSTATUS NTAPI sim_add_device(DRIVER_OBJECT *driver, DEVICE_OBJECT *fdo)
     struct simdev *d = dev_of(fdo);
     NTSTATUS status;
     HANDLE key;
-    ULONG n;
+    ULONG n, i;
 
     (void)driver;
     RtlZeroMemory(d, sizeof(*d));
@@ -169,7 +191,11 @@ static NTSTATUS NTAPI sim_add_device(DRIVER_OBJECT *driver, DEVICE_OBJECT *fdo)
     status = append_pdo_id(hid->PhysicalDeviceObject, BusQueryInstanceID, d->id, ID_CHARS);
     if (status) return status;
 
-    d->collection = id_number(d->id, L"&COL", 10, 1);
+    d->collection = id_number(d->id, L"&COL", 10, 0);
+    d->collections = 3;
+    for (n = wlen(d->id); n && d->id[n - 1] != '\\'; n--) ;
+    for (i = 0; d->id[n + i] && i + 1 < ID_CHARS; i++) d->serial[i] = d->id[n + i];
+    d->serial[i] = 0;
     d->vid = (USHORT)id_number(d->id, L"VID_", 16, 0x7A3C);
     d->pid = (USHORT)id_number(d->id, L"PID_", 16, 0x5C02);
     d->version = 0x0100;
@@ -181,6 +207,7 @@ static NTSTATUS NTAPI sim_add_device(DRIVER_OBJECT *driver, DEVICE_OBJECT *fdo)
         d->version = (USHORT)reg_dword(key, L"Version", d->version);
         d->outlen = reg_dword(key, L"OutputLength", d->outlen);
         d->write_delay = reg_dword(key, L"WriteDelay", 0);
+        d->collections = reg_dword(key, L"Collections", d->collections) & 3;
         ZwClose(key);
     }
     if (d->outlen > MAX_OUTLEN) d->outlen = MAX_OUTLEN;
@@ -196,11 +223,13 @@ static NTSTATUS NTAPI sim_pnp(DEVICE_OBJECT *fdo, IRP *irp)
 }
 
 /* Appends "<id> XX XX ...\n" to the log; the file is opened and closed
- * each time so Linux can read it at any moment. */
+ * each time so Linux can read it at any moment. A device that Wine splits
+ * logs under the id of the collection the report belongs to. */
 static void log_report(const struct simdev *d, UCHAR lead, BOOLEAN has_lead, const UCHAR *bytes, ULONG n)
 {
     static const char hex[] = "0123456789ABCDEF";
-    ULONG idlen = wlen(d->id), size = idlen + 3 * (n + 1) + 2, len = 0, i;
+    ULONG idlen = wlen(d->id), size = idlen + 6 + 3 * (n + 1) + 2, len = 0, i, split = 0;
+    UCHAR id = has_lead ? lead : n ? bytes[0] : 0;
     OBJECT_ATTRIBUTES attr;
     IO_STATUS_BLOCK io;
     LARGE_INTEGER end;
@@ -209,7 +238,17 @@ static void log_report(const struct simdev *d, UCHAR lead, BOOLEAN has_lead, con
     char *line;
 
     if (!(line = ExAllocatePoolWithTag(NonPagedPool, size, SIM_TAG))) return;
-    for (i = 0; i < idlen; i++) line[len++] = (char)d->id[i];
+    if (!d->collection)
+        for (split = idlen; split && d->id[split - 1] != '\\'; split--) ;
+    for (i = 0; i < idlen; i++)
+    {
+        if (split && i + 1 == split)
+        {
+            line[len++] = '&'; line[len++] = 'C'; line[len++] = 'O'; line[len++] = 'L';
+            line[len++] = '0'; line[len++] = (char)('0' + (id == 2 ? 2 : 1));
+        }
+        line[len++] = (char)d->id[i];
+    }
     for (i = 0; i < n + has_lead; i++)
     {
         UCHAR b = has_lead ? (i ? bytes[i - 1] : lead) : bytes[i];
@@ -314,6 +353,22 @@ static NTSTATUS NTAPI sim_ioctl(DEVICE_OBJECT *fdo, IRP *irp)
         if (!(status = take_report(d, pkt)))
             irp->IoStatus.Information = pkt->reportBufferLen;
         break;
+    case SIM_IOCTL_GET_STRING:
+    {
+        /* the serial number is the instance; the others are fixed. The
+         * DDK numbers them 14 to 16, Wine's headers 1 to 3. */
+        ULONG which = (ULONG)(ULONG_PTR)sp->Parameters.DeviceIoControl.Type3InputBuffer & 0xFFFF;
+        const WCHAR *text;
+        ULONG bytes;
+        if (which >= 14) which -= 13;
+        if (which < 1 || which > 3) { status = STATUS_INVALID_PARAMETER; break; }
+        text = which == 1 ? L"Swivo simulated" : which == 2 ? L"Swivo switch" : d->serial;
+        bytes = (wlen(text) + 1) * sizeof(WCHAR);
+        if (outsize < bytes) { status = STATUS_BUFFER_TOO_SMALL; break; }
+        RtlCopyMemory(irp->UserBuffer, text, bytes);
+        irp->IoStatus.Information = bytes;
+        break;
+    }
     case SIM_IOCTL_ACTIVATE_DEVICE:
     case SIM_IOCTL_DEACTIVATE_DEVICE:
         break;
