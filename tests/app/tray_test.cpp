@@ -2,6 +2,7 @@
 // picture, its menu, clicks on it, and the shell restarting.
 #include "harness.h"
 
+#include <dbt.h>
 #include <tlhelp32.h>
 
 namespace
@@ -165,8 +166,11 @@ TEST_F(Tray, OtherDeviceEventsOnlyForgetTheSwitch)
     ASSERT_EQ(SimLogClear(), 0);
 
     // An arrival notice is no device-tree change: no report, the icon stays,
-    // but the switch is no longer known, so its menu items are grey.
-    SendMessageW(window, WM_DEVICECHANGE, 0x8000, 0);
+    // but the switch is no longer known, so its menu items are grey. It
+    // carries its header, as the system's own do: Wine 10 drops an arrival
+    // without one on its way between processes.
+    DEV_BROADCAST_HDR arrival{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_OEM, 0};
+    SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, (LPARAM)&arrival);
     EXPECT_TRUE(SettledSwitchLog(500).empty()) << SwitchLog();
     EXPECT_EQ(CurrentTrayPicture(), TrayPicture::Attached);
     RECT menu = OpenMenu();
