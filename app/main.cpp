@@ -1,5 +1,6 @@
 // Process entry: the two names, the window class, start-up and the message loop.
 #include "app/app.h"
+#include "audio/audio.h"
 #include "resource.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
@@ -17,5 +18,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    CloseMixer();
     return (int)message.wParam;
 }

@@ -1,5 +1,6 @@
 // The hidden main window: every event of the program arrives here.
 #include "app/app.h"
+#include "audio/audio.h"
 #include "device/device.h"
 #include "hotkey/hotkey.h"
 #include "settings/settings.h"
@@ -56,6 +57,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_DEVICECHANGE:
         OnDeviceChange(wParam, lParam);
+        break;
+    case MM_MIXM_CONTROL_CHANGE:
+        OnMixerControlChange(wParam, lParam);
         break;
     case WM_TRAYNOTIFY:
         OnTrayNotify(wParam, lParam);

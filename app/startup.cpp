@@ -1,6 +1,7 @@
 // Start-up: the single-instance rule, "/x", and bringing up every subsystem
 // in a fixed order before the message loop runs.
 #include "app/app.h"
+#include "audio/audio.h"
 #include "device/device.h"
 #include "hotkey/hotkey.h"
 #include "settings/settings.h"
@@ -68,6 +69,7 @@ int StartInstance(HINSTANCE instance)
     SendSwitchCommand(SWITCH_STATUS);
     UpdateTrayIcon();
 
+    OpenMixers(MainWindow);
     AddTrayIcon();
     StartHook(MainWindow);
     return 1;

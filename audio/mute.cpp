@@ -1,4 +1,97 @@
-// The shared mute record. It stays "not muted" until a mixer reading fills it.
+// The speakers' mute state: read from every sound mixer's speakers line at
+// start-up and again whenever a mixer reports that the mute control changed.
+// Every report to the switch carries it.
 #include "audio/audio.h"
+#include "device/device.h"
 
 MUTE_STATE MuteState;
+OPEN_MIXER Mixers[MAX_MIXERS];
+UINT MixerCount;
+
+void OpenMixers(HWND window)
+{
+    UINT devices = mixerGetNumDevs();
+    for (UINT device = 0; device < devices && MixerCount < MAX_MIXERS; ++device)
+    {
+        MIXERCAPSW caps;
+        if (mixerGetDevCapsW(device, &caps, sizeof(caps)) != MMSYSERR_NOERROR)
+            continue;
+        HMIXER handle;
+        if (mixerOpen(&handle, device, (DWORD_PTR)window, 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR)
+            continue;
+        OPEN_MIXER *mixer = &Mixers[MixerCount++];
+        mixer->Handle = handle;
+        mixer->Destinations = caps.cDestinations;
+        mixer->MuteControl = 0;
+        if (ReadMuteState(mixer))
+            SendSwitchCommand(SWITCH_STATUS);
+    }
+}
+
+int ReadMuteState(OPEN_MIXER *mixer)
+{
+    int result = 0;
+    HMIXEROBJ object = (HMIXEROBJ)mixer->Handle;
+    for (DWORD destination = 0; destination < mixer->Destinations; ++destination)
+    {
+        MIXERLINEW line;
+        ZeroMemory(&line, sizeof(line));
+        line.cbStruct = sizeof(line);
+        line.dwDestination = destination;
+        if (mixerGetLineInfoW(object, &line, MIXER_GETLINEINFOF_DESTINATION) != MMSYSERR_NOERROR ||
+            line.dwComponentType != MIXERLINE_COMPONENTTYPE_DST_SPEAKERS)
+            continue;
+
+        MIXERCONTROLW control;
+        ZeroMemory(&control, sizeof(control));
+        control.cbStruct = sizeof(control);
+        MIXERLINECONTROLSW controls;
+        controls.cbStruct = sizeof(controls);
+        controls.dwLineID = line.dwLineID;
+        controls.dwControlType = MIXERCONTROL_CONTROLTYPE_MUTE;
+        controls.cControls = 1;
+        controls.cbmxctrl = sizeof(control);
+        controls.pamxctrl = &control;
+        if (mixerGetLineControlsW(object, &controls, MIXER_GETLINECONTROLSF_ONEBYTYPE) != MMSYSERR_NOERROR)
+            continue;
+        // Kept even when the value cannot be read: its changes are followed.
+        mixer->MuteControl = control.dwControlID;
+        MuteState.ControlID = control.dwControlID;
+
+        MIXERCONTROLDETAILS_BOOLEAN value;
+        value.fValue = 0;
+        MIXERCONTROLDETAILS details;
+        details.cbStruct = sizeof(details);
+        details.dwControlID = control.dwControlID;
+        details.cChannels = 1;
+        details.cMultipleItems = 0;
+        details.cbDetails = sizeof(value);
+        details.paDetails = &value;
+        if (mixerGetControlDetailsW(object, &details, MIXER_GETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR)
+        {
+            MuteState.Value = value.fValue;
+            result = 1;
+        }
+    }
+    return result;
+}
+
+void OnMixerControlChange(WPARAM mixerHandle, LPARAM controlID)
+{
+    for (UINT i = 0; i < MixerCount; ++i)
+    {
+        OPEN_MIXER *mixer = &Mixers[i];
+        if ((WPARAM)mixer->Handle != mixerHandle)
+            continue;
+        if ((DWORD)controlID == mixer->MuteControl && ReadMuteState(mixer))
+            SendSwitchCommand(SWITCH_STATUS);
+        return;
+    }
+}
+
+void CloseMixer(void)
+{
+    for (UINT i = 0; i < MixerCount; ++i)
+        mixerClose(Mixers[i].Handle);
+    MixerCount = 0;
+}

@@ -68,6 +68,26 @@ ProgramRun StartProgram(const std::wstring &arguments, const std::vector<std::ws
     return run;
 }
 
+ProgramRun StartProgramFromLinux(const std::string &assignments, DWORD timeoutMs)
+{
+    ProgramRun run;
+    wchar_t distUnix[1024];
+    DWORD length = GetEnvironmentVariableW(L"ORNAX_DIST_UNIX", distUnix, 1024);
+    if (!length || length >= 1024)
+        return run;
+    std::wstring dist(distUnix);
+    RunUnix(assignments + " setsid wine '" + std::string(dist.begin(), dist.end()) +
+            "/ORNAX.exe' </dev/null >/dev/null 2>&1 &");
+    HWND window = WaitForProgramWindow(timeoutMs);
+    DWORD processId = 0;
+    if (window)
+        GetWindowThreadProcessId(window, &processId);
+    run.process.hProcess = processId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId) : NULL;
+    run.process.dwProcessId = processId;
+    run.started = run.process.hProcess != NULL;
+    return run;
+}
+
 long WaitForExit(ProgramRun &run, DWORD timeoutMs)
 {
     if (!run.started)
@@ -363,6 +383,23 @@ void InjectKey(WORD vk, bool up)
         input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
     SendInput(1, &input, sizeof(input));
     WaitUntil([&] { return ((GetAsyncKeyState(vk) & 0x8000) != 0) != up; }, 2000);
+}
+
+// ---- the simulated sound mixer ---------------------------------------------
+
+bool UseMixerStandIn(bool on)
+{
+    const wchar_t *key = L"Software\\Wine\\AppDefaults\\ORNAX.exe\\DllOverrides";
+    if (!on)
+    {
+        DeleteRegistryTree(HKEY_CURRENT_USER, key);
+        return true;
+    }
+    wchar_t target[MAX_PATH];
+    GetSystemDirectoryW(target, MAX_PATH);
+    lstrcatW(target, L"\\winmm.dll");
+    std::wstring source = EnvironmentValue(L"MIXERSIM_DIR") + L"\\winmm.dll";
+    return CopyFileW(source.c_str(), target, FALSE) && WriteRegistryString(HKEY_CURRENT_USER, key, L"winmm", L"native");
 }
 
 // ---- the simulated switch -------------------------------------------------

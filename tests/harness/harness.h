@@ -23,6 +23,10 @@ struct ProgramRun
 // of this process's environment.
 ProgramRun StartProgram(const std::wstring &arguments = L"", const std::vector<std::wstring> &environment = {},
                         const std::wstring &folder = DistFolder());
+// Starts dist/ORNAX.exe from the Linux side with environment assignments
+// ("HOME=/tmp/x"): Wine's Linux side takes such variables from the Linux
+// environment, not from a Windows environment block. Waits for the window.
+ProgramRun StartProgramFromLinux(const std::string &assignments, DWORD timeoutMs);
 // Waits for the process to end; returns its exit code, or -1 on time-out.
 long WaitForExit(ProgramRun &run, DWORD timeoutMs);
 void CloseRun(ProgramRun &run);
@@ -61,6 +65,11 @@ void PumpMessages(DWORD ms);
 // Injects one key event with SendInput (as hardware input: hooks see it and
 // the system's key state follows) and waits until the key state shows it.
 void InjectKey(WORD vk, bool up);
+
+// The simulated sound mixer: puts the stand-in winmm.dll into the prefix's
+// system32 and loads it for ORNAX.exe (DLL override), or lets ORNAX.exe use
+// Wine's own again.
+bool UseMixerStandIn(bool on);
 
 // The simulated switch (VID 7A3C), with both collections unless one is named.
 enum Collections
