@@ -10,6 +10,12 @@ static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam, LRESULT *result
 {
     switch (LOWORD(wParam))
     {
+    case IDM_ABOUT:
+        ShowDialog(window, IDD_ABOUT, AboutDlgProc);
+        break;
+    case IDM_OPTIONS:
+        ShowDialog(window, IDD_OPTIONS, OptionsDlgProc);
+        break;
     case IDM_EXIT:
         DestroyWindow(window);
         break;

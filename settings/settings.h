@@ -37,3 +37,16 @@ extern SETTINGS Settings;
 
 void LoadSettings(void);
 void SaveSettings(void);
+
+// The device connect and disconnect sounds of the user's sound scheme.
+BOOL IsWindowsXPOrLater(void);
+int ConnectionSoundsEnabled(void);
+void EnableConnectionSounds(int enable);
+void EnableEventSound(const WCHAR *currentPath, const WCHAR *defaultPath, int enable);
+
+// The two modal dialogs; one at a time is open, and OpenDialog is it (or NULL).
+extern HWND OpenDialog;
+INT_PTR CALLBACK OptionsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Opens a dialog of the executable, or brings the one already open to the front.
+void ShowDialog(HWND owner, UINT templateId, DLGPROC procedure);

@@ -667,6 +667,49 @@ bool WaitForNoVisibleWindow(const wchar_t *className, DWORD timeoutMs)
     return WaitUntil([&] { return FindVisibleWindow(className) == NULL; }, timeoutMs);
 }
 
+HWND WaitForDialog(const wchar_t *caption, DWORD timeoutMs)
+{
+    HWND dialog = NULL;
+    WaitUntil([&] { return (dialog = FindWindowW(L"#32770", caption)) != NULL && IsWindowVisible(dialog); },
+              timeoutMs);
+    return dialog && IsWindowVisible(dialog) ? dialog : NULL;
+}
+
+namespace
+{
+struct DialogCount
+{
+    DWORD processId;
+    int count;
+};
+}
+
+static BOOL CALLBACK CountDialog(HWND window, LPARAM parameter)
+{
+    DialogCount *search = (DialogCount *)parameter;
+    wchar_t className[16];
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && IsWindowVisible(window) && GetClassNameW(window, className, 16) &&
+        wcscmp(className, L"#32770") == 0)
+        ++search->count;
+    return TRUE;
+}
+
+int CountDialogsOf(DWORD processId)
+{
+    DialogCount search{processId, 0};
+    EnumWindows(CountDialog, (LPARAM)&search);
+    return search.count;
+}
+
+void ClickWindow(HWND window)
+{
+    RECT rect;
+    if (GetWindowRect(window, &rect))
+        ClickAt((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+}
+
 // ---- fixture --------------------------------------------------------------
 
 void RigTest::SetUp()

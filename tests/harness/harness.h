@@ -119,6 +119,13 @@ int WineMajorVersion();
 // Every present HID interface path, in the system's enumeration order.
 std::vector<std::wstring> HidInterfacePaths();
 
+// A dialog box (class "#32770") with this caption, or NULL after the wait.
+HWND WaitForDialog(const wchar_t *caption, DWORD timeoutMs);
+// Number of visible dialog boxes of a process.
+int CountDialogsOf(DWORD processId);
+// A left click in the middle of a window, with xdotool.
+void ClickWindow(HWND window);
+
 // Base fixture: no program running, switch unplugged, log cleared.
 #include <gtest/gtest.h>
 class RigTest : public ::testing::Test
