@@ -20,6 +20,7 @@ static std::wstring EnvironmentValue(const wchar_t *name)
     return length && length < 2048 ? std::wstring(buffer, length) : std::wstring();
 }
 
+std::wstring EnvironmentOf(const wchar_t *name) { return EnvironmentValue(name); }
 std::wstring DistFolder() { return EnvironmentValue(L"ORNAX_DIST"); }
 std::wstring ProgramPath() { return DistFolder() + L"\\ORNAX.exe"; }
 
@@ -86,6 +87,34 @@ ProgramRun StartProgramFromLinux(const std::string &assignments, DWORD timeoutMs
     run.process.dwProcessId = processId;
     run.started = run.process.hProcess != NULL;
     return run;
+}
+
+std::string RunToOutput(const std::wstring &commandLine, const std::vector<std::wstring> &environment)
+{
+    wchar_t temp[MAX_PATH], file[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    GetTempFileNameW(temp, L"out", 0, file);
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), NULL, TRUE};
+    HANDLE output = CreateFileW(file, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, NULL);
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    std::vector<wchar_t> block = EnvironmentBlockWith(environment);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = output;
+    PROCESS_INFORMATION process;
+    if (CreateProcessW(NULL, line.data(), NULL, NULL, TRUE, CREATE_UNICODE_ENVIRONMENT, block.data(), NULL, &startup,
+                       &process))
+    {
+        WaitForSingleObject(process.hProcess, 30000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(output);
+    std::string text = ReadWholeFile(file);
+    DeleteFileW(file);
+    return text;
 }
 
 long WaitForExit(ProgramRun &run, DWORD timeoutMs)
@@ -338,6 +367,15 @@ bool WriteRegistryData(HKEY root, const std::wstring &key, const std::wstring &n
     bool ok = RegSetValueExW(handle, name.c_str(), 0, type, (const BYTE *)data, size) == ERROR_SUCCESS;
     RegCloseKey(handle);
     return ok;
+}
+
+std::wstring ReadRegistryString(HKEY root, const std::wstring &key, const std::wstring &name)
+{
+    wchar_t value[1024] = L"";
+    DWORD size = sizeof(value);
+    if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, NULL, value, &size) != ERROR_SUCCESS)
+        return std::wstring();
+    return value;
 }
 
 bool WriteRegistryBinary(HKEY root, const std::wstring &key, const std::wstring &name, const void *data, DWORD size)

@@ -7,6 +7,12 @@
 
 #include "switchsim_ctl.h"
 
+// A variable of this process's environment, or "".
+std::wstring EnvironmentOf(const wchar_t *name);
+// Runs a Windows command line to its end (30 s at most) with environment
+// changes ("NAME=value"), and returns what it wrote to its standard output.
+std::string RunToOutput(const std::wstring &commandLine, const std::vector<std::wstring> &environment = {});
+
 // Windows path of the folder holding ORNAX.exe and the language libraries.
 std::wstring DistFolder();
 std::wstring ProgramPath();
@@ -56,6 +62,8 @@ bool WaitForDebugLine(const std::wstring &line, DWORD timeoutMs);
 void SetProgramWindowsVersion(const wchar_t *version);  // "win98", "win2k", "winxp"; NULL clears
 bool WriteRegistryData(HKEY root, const std::wstring &key, const std::wstring &name, DWORD type, const void *data,
                        DWORD size);
+// A string value, or "" when it cannot be read.
+std::wstring ReadRegistryString(HKEY root, const std::wstring &key, const std::wstring &name);
 bool WriteRegistryBinary(HKEY root, const std::wstring &key, const std::wstring &name, const void *data, DWORD size);
 bool WriteRegistryString(HKEY root, const std::wstring &key, const std::wstring &name, const std::wstring &value);
 void DeleteRegistryTree(HKEY root, const std::wstring &key);
