@@ -8,7 +8,7 @@
 # release may have both. Only a package that can't be had at all stops it.
 set -euo pipefail
 pkgs=(g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 wine64
-      xvfb xauth xdotool cmake googletest imagemagick x11-utils procps debootstrap)
+      xvfb xauth xdotool cmake googletest imagemagick x11-utils procps debootstrap nsis)
 [ $# -gt 0 ] && pkgs=("$@")
 pause=${INSTALL_DEPS_RETRY_PAUSE:-5}
 

@@ -3,7 +3,8 @@
 # with the switch attached and not attached, the open tray menu, and the
 # Options and About dialogs in English and in German.
 # Writes docs/tray-attached.png, docs/tray-not-attached.png, docs/tray-menu.png,
-# docs/options-en.png, docs/about-en.png, docs/options-de.png, docs/about-de.png.
+# docs/options-en.png, docs/about-en.png, docs/options-de.png, docs/about-de.png,
+# and the installer's finish page, docs/installer-finish.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh >/dev/null
@@ -56,4 +57,18 @@ ctl unplug
 sleep 2
 shot tray-not-attached 160x40+864+728
 wine dist/ORNAX.exe /x </dev/null >/dev/null 2>&1
-echo "wrote docs/tray-attached.png docs/tray-not-attached.png docs/tray-menu.png and docs/{options,about}-{en,de}.png"
+
+# The installer, through its welcome and folder pages to the finish page.
+setup=$(ls release/SwivoSetup-*.exe)
+setsid wine "$setup" </dev/null >/dev/null 2>&1 9>&- &
+sleep 3
+xdotool key Return; sleep 1
+xdotool key Return; sleep 4
+xdotool mousemove 600 600; sleep 0.5
+import -window root "$RIG_DIR/screen.png"
+convert "$RIG_DIR/screen.png" -crop 1024x740+0+0 +repage -bordercolor 'srgb(37,111,149)' -border 1 \
+  -fuzz 5% -trim +repage docs/installer-finish.png
+xdotool key Return; sleep 2
+wine dist/ORNAX.exe /x </dev/null >/dev/null 2>&1
+wine cmd /c '%LOCALAPPDATA%\Programs\Swivo\uninstall.exe' /S </dev/null >/dev/null 2>&1 || true
+echo "wrote docs/tray-attached.png docs/tray-not-attached.png docs/tray-menu.png, docs/{options,about}-{en,de}.png and docs/installer-finish.png"
