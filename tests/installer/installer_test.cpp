@@ -40,7 +40,7 @@ std::map<std::wstring, std::string> FilesOf(const std::wstring &folder)
     return files;
 }
 
-long RunSetup(const std::wstring &commandLine)
+ProgramRun Launch(const std::wstring &commandLine)
 {
     ProgramRun run;
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
@@ -48,6 +48,12 @@ long RunSetup(const std::wstring &commandLine)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     run.started = CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &run.process);
+    return run;
+}
+
+long RunSetup(const std::wstring &commandLine)
+{
+    ProgramRun run = Launch(commandLine);
     long code = WaitForExit(run, 60000);
     CloseRun(run);
     return code;
@@ -56,12 +62,7 @@ long RunSetup(const std::wstring &commandLine)
 // Starts a command line as the shell starts a Run value, and waits for the window.
 ProgramRun StartCommand(const std::wstring &commandLine)
 {
-    ProgramRun run;
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    run.started = CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &run.process);
+    ProgramRun run = Launch(commandLine);
     EXPECT_NE(WaitForProgramWindow(Patience), (HWND)NULL);
     return run;
 }
