@@ -12,6 +12,8 @@ extern "C" {
 #include <mutex>
 #include <thread>
 #include <atomic>
+#include <map>
+#include <set>
 
 static std::wstring EnvironmentValue(const wchar_t *name)
 {
@@ -746,6 +748,61 @@ void ClickWindow(HWND window)
     RECT rect;
     if (GetWindowRect(window, &rect))
         ClickAt((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+}
+
+// ---- files and modules ----------------------------------------------------
+
+std::map<std::wstring, std::string> FilesOf(const std::wstring &folder)
+{
+    std::map<std::wstring, std::string> files;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files[found.cFileName] = ReadWholeFile(folder + L"\\" + found.cFileName);
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    return files;
+}
+
+std::vector<ModuleExport> ExportsOf(HMODULE module)
+{
+    std::vector<ModuleExport> found;
+    const BYTE *base = (const BYTE *)module;
+    auto nt = (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY &directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    auto exports = (const IMAGE_EXPORT_DIRECTORY *)(base + directory.VirtualAddress);
+    auto names = (const DWORD *)(base + exports->AddressOfNames);
+    auto ordinals = (const WORD *)(base + exports->AddressOfNameOrdinals);
+    auto functions = (const DWORD *)(base + exports->AddressOfFunctions);
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+    {
+        DWORD address = functions[ordinals[i]];
+        found.push_back({(const char *)(base + names[i]),
+                         address >= directory.VirtualAddress && address < directory.VirtualAddress + directory.Size,
+                         address == 0});
+    }
+    return found;
+}
+
+// The functions a PE file imports by name.
+std::set<std::string> ImportsOf(const std::wstring &path)
+{
+    std::set<std::string> names;
+    HMODULE image = LoadLibraryExW(path.c_str(), NULL, DONT_RESOLVE_DLL_REFERENCES);
+    if (!image)
+        return names;
+    const BYTE *base = (const BYTE *)image;
+    auto nt = (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
+    DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto module = (const IMAGE_IMPORT_DESCRIPTOR *)(base + rva); rva && module->Name; ++module)
+        for (auto thunk = (const IMAGE_THUNK_DATA32 *)(base + (module->OriginalFirstThunk ? module->OriginalFirstThunk
+                                                                                           : module->FirstThunk));
+             thunk->u1.AddressOfData; ++thunk)
+            if (!(thunk->u1.Ordinal & IMAGE_ORDINAL_FLAG32))
+                names.insert((const char *)((const IMAGE_IMPORT_BY_NAME *)(base + thunk->u1.AddressOfData))->Name);
+    FreeLibrary(image);
+    return names;
 }
 
 // ---- fixture --------------------------------------------------------------

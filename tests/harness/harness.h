@@ -2,6 +2,8 @@
 // debug output, the prefix's registry, the simulated switch, and X input.
 #pragma once
 #include <windows.h>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -133,6 +135,18 @@ HWND WaitForDialog(const wchar_t *caption, DWORD timeoutMs);
 int CountDialogsOf(DWORD processId);
 // A left click in the middle of a window, with xdotool.
 void ClickWindow(HWND window);
+
+// The files of a folder, by name, with their contents.
+std::map<std::wstring, std::string> FilesOf(const std::wstring &folder);
+// The named exports of a loaded module, with whether each is a forwarder or
+// has no address; the functions a PE file imports by name.
+struct ModuleExport
+{
+    std::string name;
+    bool forwarder, empty;
+};
+std::vector<ModuleExport> ExportsOf(HMODULE module);
+std::set<std::string> ImportsOf(const std::wstring &path);
 
 // Base fixture: no program running, switch unplugged, log cleared.
 #include <gtest/gtest.h>

@@ -26,20 +26,6 @@ std::wstring InstallDir() { return Folder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\S
 std::wstring Shortcut() { return Folder(CSIDL_PROGRAMS) + L"\\Swivo.lnk"; }
 bool Exists(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The names of a folder's files, with their contents.
-std::map<std::wstring, std::string> FilesOf(const std::wstring &folder)
-{
-    std::map<std::wstring, std::string> files;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            files[found.cFileName] = ReadWholeFile(folder + L"\\" + found.cFileName);
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
-    return files;
-}
-
 ProgramRun Launch(const std::wstring &commandLine)
 {
     ProgramRun run;

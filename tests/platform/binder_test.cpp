@@ -3,7 +3,6 @@
 #include "harness.h"
 #include "platform/binder.h"
 
-#include <set>
 
 namespace
 {
@@ -15,52 +14,6 @@ const BINDING_THUNK *Record(const char *function)
     return nullptr;
 }
 
-// The named exports of a module, with whether each is a forwarder or has no
-// address.
-struct Export
-{
-    std::string name;
-    bool forwarder, empty;
-};
-std::vector<Export> ExportsOf(HMODULE module)
-{
-    std::vector<Export> found;
-    const BYTE *base = (const BYTE *)module;
-    auto nt = (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY &directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    auto exports = (const IMAGE_EXPORT_DIRECTORY *)(base + directory.VirtualAddress);
-    auto names = (const DWORD *)(base + exports->AddressOfNames);
-    auto ordinals = (const WORD *)(base + exports->AddressOfNameOrdinals);
-    auto functions = (const DWORD *)(base + exports->AddressOfFunctions);
-    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
-    {
-        DWORD address = functions[ordinals[i]];
-        found.push_back({(const char *)(base + names[i]),
-                         address >= directory.VirtualAddress && address < directory.VirtualAddress + directory.Size,
-                         address == 0});
-    }
-    return found;
-}
-
-// The functions a PE file imports by name.
-std::set<std::string> ImportsOf(const std::wstring &path)
-{
-    std::set<std::string> names;
-    HMODULE image = LoadLibraryExW(path.c_str(), NULL, DONT_RESOLVE_DLL_REFERENCES);
-    if (!image)
-        return names;
-    const BYTE *base = (const BYTE *)image;
-    auto nt = (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
-    DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (auto module = (const IMAGE_IMPORT_DESCRIPTOR *)(base + rva); rva && module->Name; ++module)
-        for (auto thunk = (const IMAGE_THUNK_DATA32 *)(base + (module->OriginalFirstThunk ? module->OriginalFirstThunk
-                                                                                           : module->FirstThunk));
-             thunk->u1.AddressOfData; ++thunk)
-            if (!(thunk->u1.Ordinal & IMAGE_ORDINAL_FLAG32))
-                names.insert((const char *)((const IMAGE_IMPORT_BY_NAME *)(base + thunk->u1.AddressOfData))->Name);
-    FreeLibrary(image);
-    return names;
-}
 }
 
 TEST(Binding, TheFirstCallBindsTheSystemsFunctionAndTheNextGoesStraightThere)
@@ -116,7 +69,7 @@ TEST(Binding, FindExportAgreesWithTheSystemAndForwardersAreFollowed)
     for (const char *name : {"kernel32.dll", "user32.dll", "advapi32.dll"})
     {
         HMODULE module = GetModuleHandleA(name);
-        for (const Export &e : ExportsOf(module))
+        for (const ModuleExport &e : ExportsOf(module))
         {
             void *expected = e.forwarder || e.empty ? nullptr : (void *)GetProcAddress(module, e.name.c_str());
             EXPECT_EQ((void *)FindExport(module, e.name.c_str()), expected) << name << " " << e.name;
