@@ -1,4 +1,4 @@
-﻿; The Windows installer of Swivo: a per-user set-up of ORNAX.exe, its hook
+; The Windows installer of Swivo: a per-user set-up of ORNAX.exe, its hook
 ; library and its language libraries, started at sign-in, upgraded in place
 ; over a running copy and removed without a trace but the user's settings.
 ;   makensis -DVERSION=1.0.2.14 -DDIST=..\dist -DICON=... -DOUTFILE=... Swivo.nsi
@@ -61,8 +61,22 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 !include "strings.nsh"
 
 ; Asks a running ORNAX.exe to end, as a second start with "/x" does, and waits
-; for its window to go. The error flag is set when it is still there.
+; for its window to go and then for its files to be free (the process ends a
+; little after its window). The error flag is set when it did not end in time.
 !macro EndRunningCopy un
+Function ${un}FilesInUse
+  StrCpy $3 0
+  ${If} ${FileExists} "$INSTDIR\ORNAX.exe"
+    ClearErrors
+    FileOpen $2 "$INSTDIR\ORNAX.exe" a
+    ${If} ${Errors}
+      StrCpy $3 1
+    ${Else}
+      FileClose $2
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 Function ${un}EndRunningCopy
   ClearErrors
   FindWindow $0 "ORNAX" "ORNAX"
@@ -80,11 +94,16 @@ Function ${un}EndRunningCopy
   StrCpy $1 0
   ${Do}
     Sleep 100
-    FindWindow $0 "ORNAX" "ORNAX"
     IntOp $1 $1 + 1
-    ${IfThen} $0 == 0 ${|} ${Break} ${|}
+    FindWindow $0 "ORNAX" "ORNAX"
+    ${If} $0 == 0
+      Call ${un}FilesInUse
+      ${IfThen} $3 == 0 ${|} ${Break} ${|}
+    ${EndIf}
   ${LoopUntil} $1 >= ${EXIT_WAIT_STEPS}
+  ClearErrors
   ${If} $0 != 0
+  ${OrIf} $3 != 0
     SetErrors
   ${EndIf}
 FunctionEnd

@@ -78,18 +78,3 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     }
     return FALSE;
 }
-
-HWND OpenDialog;
-
-void ShowDialog(HWND owner, UINT templateId, DLGPROC procedure)
-{
-    // The tray menu still opens while a dialog is up: a second one would
-    // nest, and each would save its own pending choices.
-    if (OpenDialog)
-    {
-        SetForegroundWindow(OpenDialog);
-        return;
-    }
-    DialogBoxParamW(AppInstance, MAKEINTRESOURCEW(templateId), owner, procedure, 0);
-    OpenDialog = NULL;
-}
