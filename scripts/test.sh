@@ -7,8 +7,7 @@
 # Ends with one summary line per generation; exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-generations=("${@:-8 10}")
-read -ra generations <<<"${generations[*]}"
+read -ra generations <<<"${*:-8 10}"
 ./scripts/build.sh
 for g in "${generations[@]}"; do
   case "$g" in

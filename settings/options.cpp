@@ -54,10 +54,10 @@ static void ShowKeyChoice(HWND dialog, BOOL opening)
     if (!chosen)
         chosen = ButtonOfKey(Settings.ActiveKey);
     for (int i = 0; i < 4; ++i)
-        if (KeyButtons[i].Id == chosen || !opening)
-            SetChecked(dialog, KeyButtons[i].Id, KeyButtons[i].Id == chosen);
-    for (int i = 0; i < 4; ++i)
+    {
+        SetChecked(dialog, KeyButtons[i].Id, KeyButtons[i].Id == chosen);
         EnableWindow(GetDlgItem(dialog, KeyButtons[i].Id), PendingEnableKeys != 0);
+    }
 }
 
 static void SetTexts(HWND dialog)
