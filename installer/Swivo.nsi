@@ -182,15 +182,16 @@ Section "Uninstall"
     MessageBox MB_ICONSTOP "$(StillRunning)" /SD IDOK
     Abort
   ${EndIf}
+  !insertmacro RestoreSound "DeviceConnect"
+  !insertmacro RestoreSound "DeviceDisconnect"
+  ; The program's own settings stay, for a later set-up.
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; The folder goes last: once it is gone, everything is done.
   Delete "$INSTDIR\ORNAX.exe"
   Delete "$INSTDIR\TessaroHook.dll"
   Delete "$INSTDIR\RES_*.DLL"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
-  !insertmacro RestoreSound "DeviceConnect"
-  !insertmacro RestoreSound "DeviceDisconnect"
-  ; The program's own settings stay, for a later set-up.
 SectionEnd
