@@ -21,13 +21,15 @@ status=0
 summaries=()
 for g in "${generations[@]}"; do
   echo "=== Wine $g ==="
-  log="Testing/wine$g.log"
-  mkdir -p Testing
+  log="test-wine$g.log"
+  : >"$log"
   # Shown as it runs, but never through a pipe that a stray process could hold.
-  RIG_WINE=$g ctest --output-on-failure --timeout 300 >"$log" 2>&1 </dev/null &
-  tail --pid=$! -n +1 -f "$log"
-  wait $! || true
-  line=$(grep -E '^[0-9]+% tests passed' "$log" | tail -n 1)
+  # The log exists before ctest starts, so tail never races its creation.
+  RIG_WINE=$g ctest --output-on-failure --timeout 300 >>"$log" 2>&1 </dev/null &
+  ctest_pid=$!
+  tail --pid=$ctest_pid -n +1 -f "$log" || true
+  wait $ctest_pid || true
+  line=$(grep -E '^[0-9]+% tests passed' "$log" | tail -n 1 || true)
   grep -qE '^100% tests passed' "$log" || status=1
   summaries+=("Wine $g: ${line:-no summary (ctest did not finish)}")
 done
