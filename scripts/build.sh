@@ -9,3 +9,6 @@ if [ $# -gt 0 ]; then
 else
   cmake --build build -j"$(nproc)"
 fi
+# Wine's 32-bit loader must run here; where the kernel refuses 32-bit programs,
+# an emulator is registered for them.
+tests/rig/i386-emulation.sh build/wine10-root

@@ -31,6 +31,8 @@ for g in "${generations[@]}"; do
   wait $ctest_pid || true
   line=$(grep -E '^[0-9]+% tests passed' "$log" | tail -n 1 || true)
   grep -qE '^100% tests passed' "$log" || status=1
+  skipped=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "$log" || true)
+  [ "$skipped" -gt 0 ] && line="$line; $skipped skipped, listed above"
   summaries+=("Wine $g: ${line:-no summary (ctest did not finish)}")
 done
 printf '%s\n' "${summaries[@]}"

@@ -88,7 +88,13 @@ class Installer : public RigTest
 TEST_F(Installer, InstallsUpgradesARunningCopyAndUninstallsSilently)
 {
     std::map<std::wstring, std::string> dist = FilesOf(DistFolder());
-    ASSERT_EQ(RunSetup(L"\"" + SetupProgram() + L"\" /S"), 0);
+    const long setup = RunSetup(L"\"" + SetupProgram() + L"\" /S");
+    // An installer has no relocations: it must load at 0x400000. Under a
+    // user-mode emulator, a Wine whose loader is position-independent has that
+    // loader put there, and no such program can start at all.
+    if (setup == (long)0xC0000018L)
+        GTEST_SKIP() << "this Wine's own loader occupies 0x400000 (a user-mode emulator put it there)";
+    ASSERT_EQ(setup, 0);
     std::map<std::wstring, std::string> installed = FilesOf(InstallDir());
     EXPECT_TRUE(installed.erase(L"uninstall.exe"));
     EXPECT_TRUE(installed == dist) << "the installed files are not dist's";
