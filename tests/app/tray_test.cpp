@@ -61,15 +61,21 @@ bool WaitForTrayPicture(TrayPicture expected, DWORD timeoutMs)
 }
 
 // Text pixels (menu text colour) in the band of one menu item.
-int TextPixelsOfItem(const RECT &menu, MenuItem item)
+// Pixels of the item's band in the menu text colour; with wantBackground, only
+// when the band also shows the menu's own background (so it has been drawn).
+int TextPixelsOfItem(const RECT &menu, MenuItem item, bool wantBackground = false)
 {
     int top = menu.top + ItemOffsets[item] - 5;
     std::vector<COLORREF> band = ScreenArea(menu.left + 4, top, menu.right - menu.left - 8, 10);
-    COLORREF text = GetSysColor(COLOR_MENUTEXT);
+    COLORREF text = GetSysColor(COLOR_MENUTEXT), background = GetSysColor(COLOR_MENU);
     int count = 0;
+    bool backgroundSeen = false;
     for (COLORREF c : band)
+    {
         count += c == text;
-    return count;
+        backgroundSeen |= c == background;
+    }
+    return wantBackground && !backgroundSeen ? 0 : count;
 }
 
 bool ProcessHasModule(DWORD processId, const wchar_t *moduleName)
@@ -115,8 +121,14 @@ class Tray : public RigTest
         ClickAt(IconX, IconY, 3);
         HWND menu = WaitForVisibleWindow(L"#32768", Patience);
         EXPECT_NE(menu, (HWND)NULL) << "the tray menu did not open";
-        if (menu)
-            GetWindowRect(menu, &rect);
+        if (!menu)
+            return rect;
+        GetWindowRect(menu, &rect);
+        // Visible is not yet drawn: wait for Exit, the last item and always enabled,
+        // to show its text on the menu's background.
+        for (DWORD start = GetTickCount();
+             TextPixelsOfItem(rect, ItemExit, true) == 0 && GetTickCount() - start < Patience;)
+            Sleep(20);
         return rect;
     }
     void Choose(const RECT &menu, MenuItem item)
