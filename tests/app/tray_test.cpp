@@ -60,7 +60,6 @@ bool WaitForTrayPicture(TrayPicture expected, DWORD timeoutMs)
     return true;
 }
 
-// Text pixels (menu text colour) in the band of one menu item.
 // Pixels of the item's band in the menu text colour; with wantBackground, only
 // when the band also shows the menu's own background (so it has been drawn).
 int TextPixelsOfItem(const RECT &menu, MenuItem item, bool wantBackground = false)
