@@ -7,8 +7,10 @@
 # i386 libraries must match the version of their amd64 twins and only the
 # release may have both. Only a package that can't be had at all stops it.
 set -euo pipefail
+# make: CMake's generator (cmake only recommends it); x11-utils: xwininfo;
+# procps: ps and pkill; debootstrap: the Wine 10 root.
 pkgs=(g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 wine64
-      xvfb xauth xdotool cmake googletest imagemagick x11-utils procps debootstrap nsis)
+      xvfb xauth xdotool make cmake googletest imagemagick x11-utils procps debootstrap nsis)
 [ $# -gt 0 ] && pkgs=("$@")
 pause=${INSTALL_DEPS_RETRY_PAUSE:-5}
 
