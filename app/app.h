@@ -15,6 +15,8 @@ extern WCHAR AppTitle[APP_STRING_CAPACITY];
 extern HINSTANCE AppInstance;
 extern HWND MainWindow;
 extern OSVERSIONINFOW OsVersion;
+// Windows Vista or later: the NT family from major version 6 on.
+BOOL IsWindowsVistaOrLater(void);
 
 void RegisterMainWindowClass(HINSTANCE instance);
 int StartInstance(HINSTANCE instance);

@@ -18,6 +18,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    CloseMixer();
+    CloseMuteMonitor();
     return (int)message.wParam;
 }

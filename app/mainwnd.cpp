@@ -39,6 +39,7 @@ static void OnDestroy(void)
     RemoveTrayIcon();
     StopHotkeyTimers();
     StopHook();
+    StopMuteMonitor();
     FreeResourceModule();
     PostQuitMessage(0);
 }
@@ -66,6 +67,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case MM_MIXM_CONTROL_CHANGE:
         OnMixerControlChange(wParam, lParam);
+        break;
+    case WM_ENDPOINT_MUTE:
+        OnEndpointMuteChange();
+        break;
+    case WM_DEFAULT_ENDPOINT:
+        OnDefaultEndpointChange();
         break;
     case WM_TRAYNOTIFY:
         OnTrayNotify(wParam, lParam);

@@ -15,6 +15,11 @@ HINSTANCE AppInstance;
 HWND MainWindow;
 OSVERSIONINFOW OsVersion;
 
+BOOL IsWindowsVistaOrLater(void)
+{
+    return OsVersion.dwPlatformId == VER_PLATFORM_WIN32_NT && OsVersion.dwMajorVersion >= 6;
+}
+
 void RegisterMainWindowClass(HINSTANCE instance)
 {
     WNDCLASSEXW windowClass;
@@ -69,7 +74,7 @@ int StartInstance(HINSTANCE instance)
     SendSwitchCommand(SWITCH_STATUS);
     UpdateTrayIcon();
 
-    OpenMixers(MainWindow);
+    OpenMuteMonitor(MainWindow);
     AddTrayIcon();
     StartHook(MainWindow);
     return 1;

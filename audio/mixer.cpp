@@ -1,10 +1,9 @@
-// The speakers' mute state: read from every sound mixer's speakers line at
-// start-up and again whenever a mixer reports that the mute control changed.
-// Every report to the switch carries it.
+// The speakers' mute through the sound mixers (Windows XP and earlier): read
+// from every mixer's speakers line at start-up and again whenever a mixer
+// reports that the mute control changed.
 #include "audio/audio.h"
 #include "device/device.h"
 
-MUTE_STATE MuteState;
 OPEN_MIXER Mixers[MAX_MIXERS];
 UINT MixerCount;
 

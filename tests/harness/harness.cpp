@@ -442,6 +442,32 @@ bool UseMixerStandIn(bool on)
     return CopyFileW(source.c_str(), target, FALSE) && WriteRegistryString(HKEY_CURRENT_USER, key, L"winmm", L"native");
 }
 
+bool UseEndpointStandIn(bool on)
+{
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring library = std::wstring(system) + L"\\mmdevapi.dll";
+    std::wstring winesOwn = library + L".wine";
+    const wchar_t *key = L"Software\\Wine\\AppDefaults\\ORNAX.exe\\DllOverrides";
+    // Wine's own is kept aside once, and put back from there.
+    if (GetFileAttributesW(winesOwn.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        !CopyFileW(library.c_str(), winesOwn.c_str(), TRUE))
+        return false;
+    if (!on)
+    {
+        HKEY overrides;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &overrides) == ERROR_SUCCESS)
+        {
+            RegDeleteValueW(overrides, L"mmdevapi");
+            RegCloseKey(overrides);
+        }
+        return CopyFileW(winesOwn.c_str(), library.c_str(), FALSE) != 0;
+    }
+    std::wstring source = EnvironmentValue(L"MMDEVSIM_DIR") + L"\\mmdevapi.dll";
+    return CopyFileW(source.c_str(), library.c_str(), FALSE) &&
+           WriteRegistryString(HKEY_CURRENT_USER, key, L"mmdevapi", L"native");
+}
+
 // ---- the simulated switch -------------------------------------------------
 
 bool PlugSwitch(unsigned short productId, unsigned short version, unsigned outputLength, const wchar_t *instance,

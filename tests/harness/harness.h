@@ -80,6 +80,10 @@ void InjectKey(WORD vk, bool up);
 // system32 and loads it for ORNAX.exe (DLL override), or lets ORNAX.exe use
 // Wine's own again.
 bool UseMixerStandIn(bool on);
+// The simulated audio endpoints: puts the stand-in mmdevapi.dll over Wine's
+// own in the prefix's system32 and loads it for ORNAX.exe (DLL override), or
+// puts Wine's own back and removes the override.
+bool UseEndpointStandIn(bool on);
 
 // The simulated switch (VID 7A3C), with both collections unless one is named.
 enum Collections
