@@ -29,6 +29,8 @@ extern HICON NotAttachedIcon;
 extern HMENU TrayMenu;
 extern BYTE DoubleClickPending;
 extern UINT TaskbarCreatedMessage;
+// The shell's notification version in force: 0, 3 (NOTIFYICON_VERSION) or 4.
+extern UINT TrayVersion;
 
 // The record's size as shells since Windows 2000 accept it: without the GUID
 // and balloon-icon fields that later headers add.
@@ -37,5 +39,14 @@ extern UINT TaskbarCreatedMessage;
 void AddTrayIcon(void);
 void RemoveTrayIcon(void);
 LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
-void ShowTrayMenu(void);
+// At the anchor point, or at the pointer when it is null.
+void ShowTrayMenu(const POINT *anchor);
 void OnTaskbarCreated(void);
+// WM_DISPLAYCHANGE and WM_SETTINGCHANGE: the icons again at the current size.
+void OnDisplaySettingsChange(void);
+// The notification area's icon size, in pixels.
+int TrayIconSize(void);
+// Loads both icons at that size, destroying the ones they replace.
+void LoadTrayIcons(void);
+// Probes the switch: the record's picture and tooltip say whether it is attached.
+void ChooseTrayPicture(void);

@@ -74,6 +74,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DEFAULT_ENDPOINT:
         OnDefaultEndpointChange();
         break;
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE:
+        OnDisplaySettingsChange();
+        result = DefWindowProcW(window, message, wParam, lParam);
+        break;
     case WM_TRAYNOTIFY:
         OnTrayNotify(wParam, lParam);
         break;

@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 #include "resource.h"
 
+#include <commctrl.h>
 #include <wchar.h>
 
 WCHAR WindowClassName[APP_STRING_CAPACITY];
@@ -57,6 +58,8 @@ int StartInstance(HINSTANCE instance)
         return 0;
 
     AppInstance = instance;
+    // Windows XP draws the dialogs with common controls 6 only after this.
+    InitCommonControls();
     LoadSettings();
     // The sequence timer belongs to no window, so it can start first.
     if (Settings.EnableKeys)

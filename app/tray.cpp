@@ -4,14 +4,28 @@
 #include "settings/settings.h"
 #include "resource.h"
 
+#include <windowsx.h>
+
+#ifndef NIF_SHOWTIP
+#define NIF_SHOWTIP 0x00000080
+#endif
+#ifndef NOTIFYICON_VERSION_4
+#define NOTIFYICON_VERSION_4 4
+#endif
+
 NOTIFYICONDATAW TrayIcon;
 HICON AttachedIcon;
 HICON NotAttachedIcon;
 HMENU TrayMenu;
 BYTE DoubleClickPending;
 UINT TaskbarCreatedMessage;
+UINT TrayVersion;
 
 #define TRAY_ICON_ID 1
+
+static WCHAR NotAttachedTip[APP_STRING_CAPACITY];
+static BOOL MenuShowing;
+static DWORD LastKeySelect;
 
 static HMENU LoadTrayMenu(void)
 {
@@ -27,36 +41,99 @@ static HMENU LoadTrayMenu(void)
     return popup;
 }
 
+int TrayIconSize(void)
+{
+    // Where they exist (Windows 10 1607 on), the size for the taskbar's own
+    // scale: a per-monitor aware program's GetSystemMetrics keeps the scale
+    // of sign-in.
+    typedef UINT(WINAPI * DpiForWindowFunction)(HWND);
+    typedef int(WINAPI * MetricsForDpiFunction)(int, UINT);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    auto dpiForWindow = (DpiForWindowFunction)(void *)(user32 ? GetProcAddress(user32, "GetDpiForWindow") : NULL);
+    auto metricsForDpi =
+        (MetricsForDpiFunction)(void *)(user32 ? GetProcAddress(user32, "GetSystemMetricsForDpi") : NULL);
+    HWND taskbar = FindWindowA("Shell_TrayWnd", NULL);
+    if (dpiForWindow && metricsForDpi && taskbar)
+    {
+        UINT dpi = dpiForWindow(taskbar);
+        int size = dpi ? metricsForDpi(SM_CXSMICON, dpi) : 0;
+        if (size > 0)
+            return size;
+    }
+    int size = GetSystemMetrics(SM_CXSMICON);
+    return size > 0 ? size : 16;
+}
+
+void LoadTrayIcons(void)
+{
+    // Windows 9x has no working LoadImageW.
+    int size = TrayIconSize();
+    HICON attached = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(IDI_ATTACHED), IMAGE_ICON, size, size, 0);
+    HICON notAttached = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(IDI_NOT_ATTACHED), IMAGE_ICON, size, size, 0);
+    HICON oldAttached = AttachedIcon, oldNotAttached = NotAttachedIcon;
+    if (TrayIcon.hIcon == oldAttached)
+        TrayIcon.hIcon = attached;
+    else if (TrayIcon.hIcon == oldNotAttached)
+        TrayIcon.hIcon = notAttached;
+    AttachedIcon = attached;
+    NotAttachedIcon = notAttached;
+    // The shell copies the icon it is given: once it has the new one (the
+    // caller tells it), the old ones can go.
+    if (oldAttached)
+        DestroyIcon(oldAttached);
+    if (oldNotAttached)
+        DestroyIcon(oldNotAttached);
+}
+
+void ChooseTrayPicture(void)
+{
+    DWORD reportLength;
+    HANDLE device = OpenSwitchDevice(&reportLength);
+    BOOL attached = device != INVALID_HANDLE_VALUE;
+    if (attached)
+        CloseHandle(device);
+    // The tooltip says what the picture shows, for those who cannot see it.
+    TrayIcon.hIcon = attached ? AttachedIcon : NotAttachedIcon;
+    lstrcpynW(TrayIcon.szTip, attached ? AppTitle : NotAttachedTip, ARRAYSIZE(TrayIcon.szTip));
+}
+
+// Asks the shell for the notifications of its newer versions, which let the
+// keyboard reach the icon; without them it reports plain mouse messages.
+static void AddToShell(void)
+{
+    TrayVersion = 0;
+    if (!Shell_NotifyIconW(NIM_ADD, &TrayIcon))
+        return;
+    UINT version = IsWindowsVistaOrLater() ? NOTIFYICON_VERSION_4
+                   : OsVersion.dwPlatformId == VER_PLATFORM_WIN32_NT && OsVersion.dwMajorVersion == 5
+                       ? NOTIFYICON_VERSION
+                       : 0;
+    if (!version)
+        return;
+    TrayIcon.uVersion = version;
+    if (Shell_NotifyIconW(NIM_SETVERSION, &TrayIcon))
+        TrayVersion = version;
+    TrayIcon.uVersion = 0;
+}
+
 void AddTrayIcon(void)
 {
     TrayIcon.cbSize = TRAY_RECORD_SIZE;
-    AttachedIcon = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_ATTACHED));
-    NotAttachedIcon = LoadIconW(AppInstance, MAKEINTRESOURCEW(IDI_NOT_ATTACHED));
-
-    DWORD reportLength;
-    HANDLE device = OpenSwitchDevice(&reportLength);
-    if (device != INVALID_HANDLE_VALUE)
-    {
-        TrayIcon.hIcon = AttachedIcon;
-        CloseHandle(device);
-    }
-    else
-    {
-        TrayIcon.hIcon = NotAttachedIcon;
-    }
-
+    LoadLocalString(IDS_NOT_ATTACHED, NotAttachedTip, APP_STRING_CAPACITY);
+    LoadTrayIcons();
+    ChooseTrayPicture();
     TrayIcon.hWnd = MainWindow;
     TrayIcon.uID = TRAY_ICON_ID;
     TrayIcon.uCallbackMessage = WM_TRAYNOTIFY;
-    lstrcpynW(TrayIcon.szTip, AppTitle, ARRAYSIZE(TrayIcon.szTip));
-    TrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    // Version 4 shows no tooltip without NIF_SHOWTIP; older shells never see it.
+    TrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | (IsWindowsVistaOrLater() ? NIF_SHOWTIP : 0);
 
     TrayMenu = LoadTrayMenu();
     SetMenuDefaultItem(TrayMenu, IDM_SWITCH_ALL, FALSE);
 
     // A restarted shell asks its icons back with this message.
     TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
-    Shell_NotifyIconW(NIM_ADD, &TrayIcon);
+    AddToShell();
 }
 
 void RemoveTrayIcon(void)
@@ -67,19 +144,56 @@ void RemoveTrayIcon(void)
 
 void OnTaskbarCreated(void)
 {
-    if (TrayIcon.hWnd)
-        Shell_NotifyIconW(NIM_ADD, &TrayIcon);
+    // Also sent after a change of scale: the icons are loaded at the new size.
+    if (!TrayIcon.hWnd)
+        return;
+    LoadTrayIcons();
+    AddToShell();
+}
+
+void OnDisplaySettingsChange(void)
+{
+    if (!TrayIcon.hWnd)
+        return;
+    LoadTrayIcons();
+    Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
 }
 
 LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
-    if (wParam != TRAY_ICON_ID)
-        return 0;
-    switch (lParam)
+    // Version 4 puts the event and the icon into lParam and the anchor point
+    // (where the icon is, or where the pointer was) into wParam.
+    UINT event = (UINT)lParam;
+    UINT_PTR icon = wParam;
+    POINT anchor;
+    const POINT *at = NULL;
+    if (TrayVersion >= NOTIFYICON_VERSION_4)
     {
-    case WM_CONTEXTMENU:
+        event = LOWORD(lParam);
+        icon = HIWORD(lParam);
+        anchor.x = GET_X_LPARAM(wParam);
+        anchor.y = GET_Y_LPARAM(wParam);
+        at = &anchor;
+    }
+    if (icon != TRAY_ICON_ID)
+        return 0;
+    switch (event)
+    {
+    case WM_CONTEXTMENU:  // a right-click, the menu key or Shift+F10
+        ShowTrayMenu(at);
+        break;
     case WM_RBUTTONUP:
-        ShowTrayMenu();
+        // From version 3 on, WM_CONTEXTMENU follows.
+        if (TrayVersion == 0)
+            ShowTrayMenu(NULL);
+        break;
+    case NIN_KEYSELECT:
+        // Enter or Space; the shell may report one Enter twice.
+        if (TrayVersion && GetTickCount() - LastKeySelect >= GetDoubleClickTime())
+        {
+            LastKeySelect = GetTickCount();
+            ShowTrayMenu(at);
+        }
         break;
     case WM_LBUTTONDBLCLK:
         DoubleClickPending = 1;
@@ -98,15 +212,28 @@ LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam)
     return 1;
 }
 
-void ShowTrayMenu(void)
+void ShowTrayMenu(const POINT *anchor)
 {
-    POINT cursor;
-    GetCursorPos(&cursor);
+    // One menu at a time: a notice that arrives while it is open is dropped.
+    if (MenuShowing)
+        return;
+    POINT at;
+    if (anchor)
+        at = *anchor;
+    else
+        GetCursorPos(&at);
     SetForegroundWindow(MainWindow);
     UINT state = DeviceAttributes.ProductID ? MF_ENABLED : MF_GRAYED;
     EnableMenuItem(TrayMenu, IDM_SWITCH_ALL, MF_BYCOMMAND | state);
     EnableMenuItem(TrayMenu, IDM_SWITCH_AUDIO, MF_BYCOMMAND | state);
     EnableMenuItem(TrayMenu, IDM_SWITCH_VIDEO, MF_BYCOMMAND | state);
-    TrackPopupMenu(TrayMenu, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0, MainWindow, NULL);
+    MenuShowing = TRUE;
+    UINT command = (UINT)TrackPopupMenu(TrayMenu, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD,
+                                        at.x, at.y, 0, MainWindow, NULL);
+    MenuShowing = FALSE;
     PostMessageW(MainWindow, WM_NULL, 0, 0);
+    if (command)
+        PostMessageW(MainWindow, WM_COMMAND, command, 0);
+    else if (TrayVersion)
+        Shell_NotifyIconW(NIM_SETFOCUS, &TrayIcon);  // back to the notification area
 }

@@ -18,16 +18,6 @@ void UpdateTrayIcon(void)
 {
     if (!TrayIcon.hWnd)
         return;
-    DWORD reportLength;
-    HANDLE device = OpenSwitchDevice(&reportLength);
-    if (device != INVALID_HANDLE_VALUE)
-    {
-        TrayIcon.hIcon = AttachedIcon;
-        CloseHandle(device);
-    }
-    else
-    {
-        TrayIcon.hIcon = NotAttachedIcon;
-    }
+    ChooseTrayPicture();
     Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes res/icons/shared-groups.rc: icon groups 107 and 108 as directories
 that point at the images of the tray icon group 130, so the executable holds
-those 13 images once instead of three times.
+those 15 images once instead of three times.
 
 The resource compiler numbers icon images from 1 in the order the script
 names them; res/ORNAX.rc names attached.ico first, so its images are 1-13.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Renders res/icons/*.svg and packs res/icons/attached.ico (13 images) and
-# res/icons/notattached.ico (12 images). The .ico files are committed, so the
+# Renders res/icons/*.svg and packs res/icons/attached.ico (15 images) and
+# res/icons/notattached.ico (14 images). The .ico files are committed, so the
 # build needs none of this; run it again after changing a drawing.
 #
 # Needs (Debian 12), installed by hand, this script installs nothing:

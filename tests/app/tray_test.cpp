@@ -145,11 +145,28 @@ class Tray : public RigTest
         PostMessageW(window, WM_COMMAND, 105, 0);
         EXPECT_EQ(WaitForExit(run, Patience), 0);
     }
+    // The tooltip the shell shows while the pointer rests on the icon.
+    std::wstring TrayTooltip()
+    {
+        MovePointer(500, 300);
+        WaitForNoVisibleWindow(L"tooltips_class32", 3000);
+        HWND tip = NULL;
+        for (int attempt = 0; attempt < 5 && !tip; ++attempt)
+        {
+            MovePointer(IconX - 4, IconY);
+            MovePointer(IconX, IconY);
+            tip = WaitForVisibleWindow(L"tooltips_class32", 2000);
+        }
+        std::wstring text = tip ? WindowTextOf(tip) : L"(no tooltip)";
+        MovePointer(500, 300);
+        return text;
+    }
     void TearDown() override
     {
         if (FindVisibleWindow(L"#32768"))
             ClickAt(300, 200);
         CloseRun(run);
+        SetProgramWindowsVersion(NULL);
         RigTest::TearDown();
     }
 };
@@ -298,38 +315,156 @@ TEST_F(Tray, IconComesBackWhenTheShellAsksForIt)
 // This test runs with a German user-interface language (LC_ALL=de_DE.UTF-8),
 // like the programs it starts: Wine 10 can fail an assertion in a process
 // that reads the display while a process of another locale starts.
-TEST_F(Tray, TooltipIsTheProductNameAndGermanBringsTheGermanLibrary)
+TEST_F(Tray, TooltipSaysWhetherTheSwitchIsAttachedInTheUsersLanguage)
 {
-    // English first, for the menu's width: a copy of the program with no
-    // language library beside it.
+    // English first: a copy of the program with no language library beside it.
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::wstring bare = std::wstring(temp) + L"ornax-no-language";
     CreateDirectoryW(bare.c_str(), NULL);
     for (const wchar_t *file : {L"\\ORNAX.exe", L"\\TessaroHook.dll"})
         ASSERT_TRUE(CopyFileW((DistFolder() + file).c_str(), (bare + file).c_str(), FALSE));
-    Start({}, bare);
-    RECT englishMenu = OpenMenu();
-    CloseMenu();
-    EXPECT_FALSE(ProcessHasModule(run.process.dwProcessId, L"RES_DE.DLL"));
-    Exit();
-    CloseRun(run);
-
-    Start();
-    EXPECT_TRUE(ProcessHasModule(run.process.dwProcessId, L"RES_DE.DLL"));
-    // Rest the pointer on the icon until the shell shows its tooltip.
-    HWND tip = NULL;
-    for (int attempt = 0; attempt < 5 && !tip; ++attempt)
+    struct Case
     {
-        MovePointer(IconX - 4, IconY);
-        MovePointer(IconX, IconY);
-        tip = WaitForVisibleWindow(L"tooltips_class32", 2000);
+        std::wstring folder;
+        bool germanLibrary;
+        const wchar_t *notAttached;
+    } cases[] = {
+        {bare, false, L"Swivo Not Attached"},
+        {DistFolder(), true, L"Swivo nicht angeschlossen"},
+    };
+    RECT menus[2];
+    for (int i = 0; i < 2; ++i)
+    {
+        const Case &c = cases[i];
+        ASSERT_TRUE(UnplugSwitches());
+        Start({}, c.folder);
+        EXPECT_EQ(ProcessHasModule(run.process.dwProcessId, L"RES_DE.DLL"), c.germanLibrary);
+        EXPECT_EQ(TrayTooltip(), c.notAttached);
+        // The text follows the picture.
+        ASSERT_TRUE(PlugSwitch());
+        EXPECT_TRUE(WaitForTrayPicture(TrayPicture::Attached, Patience));
+        EXPECT_EQ(TrayTooltip(), L"Swivo");
+        menus[i] = OpenMenu();
+        CloseMenu();
+        Exit();
+        CloseRun(run);
     }
-    ASSERT_NE(tip, (HWND)NULL);
-    EXPECT_EQ(WindowTextOf(tip), L"Swivo");
-    RECT germanMenu = OpenMenu();
-    CloseMenu();
     // "Swivo Alles" and "Optionen..." are set in a wider menu than the English one.
-    EXPECT_GT(germanMenu.right - germanMenu.left, englishMenu.right - englishMenu.left);
-    Exit();
+    EXPECT_GT(menus[1].right - menus[1].left, menus[0].right - menus[0].left);
+}
+
+// The shell's notifications as it posts them in each version it may agree to:
+// 0 (Windows NT 4), 3 (Windows 2000 and XP) and 4 (Vista and later).
+TEST_F(Tray, EachNotificationVersionOpensOneMenuPerRequestAndSwitchesOnDoubleClick)
+{
+    const UINT NinSelect = WM_USER, NinKeySelect = WM_USER + 1;
+    struct Case
+    {
+        const wchar_t *windowsVersion;
+        UINT version;
+    } cases[] = {{L"nt40", 0}, {L"winxp", 3}, {NULL, 4}};
+    const POINT anchor = {700, 400};
+    for (const Case &c : cases)
+    {
+        SCOPED_TRACE(c.version);
+        SetProgramWindowsVersion(c.windowsVersion);
+        // Before Windows 2000 the switch is known by the serial registered for it.
+        const char *instance = c.version ? "0000" : "00000000CAFEF00D";
+        ASSERT_TRUE(UnplugSwitches());
+        if (c.version)
+            ASSERT_TRUE(PlugSwitch());
+        else
+        {
+            const BYTE serial[8] = {0x0D, 0xF0, 0xFE, 0xCA, 0, 0, 0, 0};
+            ASSERT_TRUE(PlugSwitch(0x5C02, 0x0100, 2, L"00000000CAFEF00D", FirstCollectionOnly));
+            ASSERT_TRUE(WriteRegistryBinary(HKEY_LOCAL_MACHINE, L"Enum\\HID\\VID_7A3C&PID_5C02&COL01\\1",
+                                            L"Serial", serial, 8));
+        }
+        Start();
+        // What the shell sends for one mouse event, in this version's form.
+        auto notify = [&](UINT event) {
+            if (c.version >= 4)
+                PostMessageW(window, 0x832A, MAKEWPARAM(anchor.x, anchor.y), MAKELPARAM(event, 1));
+            else
+                PostMessageW(window, 0x832A, 1, event);
+        };
+        // Each request: the messages of one right-click, of the menu key, of
+        // one Enter that the shell reports twice.
+        std::vector<std::vector<UINT>> requests = {{WM_RBUTTONDOWN, WM_RBUTTONUP}};
+        if (c.version >= 3)
+        {
+            requests[0].push_back(WM_CONTEXTMENU);
+            requests.push_back({WM_CONTEXTMENU});
+            requests.push_back({NinKeySelect, NinKeySelect});
+        }
+        for (const std::vector<UINT> &request : requests)
+        {
+            SCOPED_TRACE(request.back());
+            MovePointer(500, 300);
+            for (UINT event : request)
+                notify(event);
+            HWND menu = WaitForVisibleWindow(L"#32768", Patience);
+            ASSERT_NE(menu, (HWND)NULL);
+            RECT rect;
+            GetWindowRect(menu, &rect);
+            // At the anchor where version 4 gives one, else at the pointer;
+            // right edge there, top there.
+            POINT at = c.version >= 4 ? anchor : POINT{500, 300};
+            EXPECT_NEAR(rect.right, at.x, 2);
+            EXPECT_NEAR(rect.top, at.y, 2);
+            ClickAt(300, 200);
+            ASSERT_TRUE(WaitForNoVisibleWindow(L"#32768", Patience));
+            // No second menu follows.
+            EXPECT_EQ(WaitForVisibleWindow(L"#32768", 700), (HWND)NULL);
+            if (FindVisibleWindow(L"#32768"))
+                ClickAt(300, 200);
+            // The shell may report Enter twice: the next key press is a new one.
+            Sleep(GetDoubleClickTime());
+        }
+        // A single click, then a double-click, as the shell reports them.
+        ASSERT_EQ(SimLogClear(), 0);
+        std::vector<UINT> clicks = {WM_LBUTTONDOWN, WM_LBUTTONUP};
+        if (c.version >= 3)
+            clicks.push_back(NinSelect);
+        for (UINT event : clicks)
+            notify(event);
+        Sleep(GetDoubleClickTime() + 100);
+        for (UINT event : clicks)
+            notify(event);
+        notify(WM_LBUTTONDBLCLK);
+        notify(WM_LBUTTONUP);
+        EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 06", 0x5C02, instance), Patience));
+        EXPECT_EQ(SettledSwitchLog(500).size(), 1u) << SwitchLog();
+        Exit();
+        CloseRun(run);
+        SetProgramWindowsVersion(NULL);
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"Enum\\HID");
+    }
+}
+
+// The program's own icon loading (trayprobe), started at each display scale
+// while the taskbar keeps the scale it started with (96 dots per inch in the
+// rig): the icons take the taskbar's small-icon size, not the process's own,
+// and a "TaskbarCreated" broadcast loads them again and frees the old ones.
+TEST_F(Tray, IconsAreLoadedAtTheTaskbarsSizeAndAgainWhenItIsCreated)
+{
+    const std::wstring desktop = L"Control Panel\\Desktop";
+    std::wstring probe = L"\"" + EnvironmentOf(L"ORNAX_TESTS") + L"\\trayprobe.exe\"";
+    for (DWORD dpi : {96u, 120u, 144u, 192u})
+    {
+        SCOPED_TRACE(dpi);
+        ASSERT_TRUE(WriteRegistryData(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)));
+        int size = 0, loaded = 0, reloaded = 0, freed = 0, ownMetric = 0;
+        std::string output = RunToOutput(probe);
+        ASSERT_EQ(sscanf(output.c_str(), "%d %d %d %d %d", &size, &loaded, &reloaded, &freed, &ownMetric), 5)
+            << output;
+        EXPECT_EQ(ownMetric, (int)(dpi * 16 / 96));  // the probe did start at this scale
+        EXPECT_EQ(size, 16);
+        EXPECT_EQ(loaded, size);
+        EXPECT_EQ(reloaded, size);
+        EXPECT_EQ(freed, 1);
+    }
+    DWORD normal = 96;
+    WriteRegistryData(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &normal, sizeof(normal));
 }
