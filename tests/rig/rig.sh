@@ -69,7 +69,7 @@ ensure_xvfb() {
     export DISPLAY=":$(cat "$RIG_DIR/display")"; return
   fi
   rm -f "$RIG_DIR/display"
-  setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$RIG_DIR/display" 9>&- \
+  setsid Xvfb -displayfd 3 -screen 0 "${RIG_SCREEN:-1024x768}x24" -nolisten tcp 3>"$RIG_DIR/display" 9>&- \
     </dev/null >/dev/null 2>&1 9>&- &
   echo $! > "$RIG_DIR/xvfb.pid"
   for _ in $(seq 100); do [ -s "$RIG_DIR/display" ] && break; sleep 0.05; done
