@@ -19,6 +19,14 @@ extern OSVERSIONINFOW OsVersion;
 BOOL IsWindowsVistaOrLater(void);
 
 void RegisterMainWindowClass(HINSTANCE instance);
+
+// Session and power notifications, which put the keyboard hook back.
+#define SESSION_TIMER_ID 1
+void StartSessionWatch(void);
+void OnSessionTimer(void);
+void StopSessionWatch(void);
+void OnSessionChange(WPARAM event);
+void OnPowerBroadcast(WPARAM event);
 int StartInstance(HINSTANCE instance);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -1,5 +1,9 @@
 // The hidden main window: every event of the program arrives here.
 #include "app/app.h"
+
+#ifndef WM_WTSSESSION_CHANGE
+#define WM_WTSSESSION_CHANGE 0x02B1
+#endif
 #include "audio/audio.h"
 #include "device/device.h"
 #include "hotkey/hotkey.h"
@@ -37,6 +41,7 @@ static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam, LRESULT *result
 static void OnDestroy(void)
 {
     RemoveTrayIcon();
+    StopSessionWatch();
     StopHotkeyTimers();
     StopHook();
     StopMuteMonitor();
@@ -73,6 +78,17 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_DEFAULT_ENDPOINT:
         OnDefaultEndpointChange();
+        break;
+    case WM_WTSSESSION_CHANGE:
+        OnSessionChange(wParam);
+        break;
+    case WM_POWERBROADCAST:
+        OnPowerBroadcast(wParam);
+        result = TRUE;
+        break;
+    case WM_TIMER:
+        if (wParam == SESSION_TIMER_ID)
+            OnSessionTimer();
         break;
     case WM_DISPLAYCHANGE:
     case WM_SETTINGCHANGE:

@@ -73,12 +73,11 @@ int StartInstance(HINSTANCE instance)
     LoadLocalString(IDS_PRODUCT_NAME, AppTitle, APP_STRING_CAPACITY);
 
     // The same refresh as after a device-tree change; the icon is not there yet.
-    ClearDeviceAttributes();
-    SendSwitchCommand(SWITCH_STATUS);
-    UpdateTrayIcon();
+    RefreshSwitchState();
 
     OpenMuteMonitor(MainWindow);
     AddTrayIcon();
     StartHook(MainWindow);
+    StartSessionWatch();
     return 1;
 }

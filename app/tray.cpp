@@ -1,4 +1,5 @@
 // The notification-area icon and its context menu.
+#include "platform/text.h"
 #include "app/app.h"
 #include "device/device.h"
 #include "settings/settings.h"
@@ -94,7 +95,7 @@ void ChooseTrayPicture(void)
         CloseHandle(device);
     // The tooltip says what the picture shows, for those who cannot see it.
     TrayIcon.hIcon = attached ? AttachedIcon : NotAttachedIcon;
-    lstrcpynW(TrayIcon.szTip, attached ? AppTitle : NotAttachedTip, ARRAYSIZE(TrayIcon.szTip));
+    CopyText(TrayIcon.szTip, attached ? AppTitle : NotAttachedTip, ARRAYSIZE(TrayIcon.szTip));
 }
 
 // Asks the shell for the notifications of its newer versions, which let the

@@ -7,9 +7,15 @@
 
 void OnDeviceChange(WPARAM eventCode, LPARAM)
 {
+    if (eventCode == DBT_DEVNODES_CHANGED)
+        RefreshSwitchState();
+    else
+        ClearDeviceAttributes();
+}
+
+void RefreshSwitchState(void)
+{
     ClearDeviceAttributes();
-    if (eventCode != DBT_DEVNODES_CHANGED)
-        return;
     SendSwitchCommand(SWITCH_STATUS);
     UpdateTrayIcon();
 }

@@ -1,4 +1,5 @@
 // Finding the switch among the present HID interfaces and opening it.
+#include "platform/text.h"
 #include "device/device.h"
 #include "app/app.h"
 
@@ -144,7 +145,7 @@ HANDLE OpenSwitchDevice(DWORD *reportLength)
         }
 
         ZeroMemory(path, sizeof(path));
-        lstrcpynW(path, detail->DevicePath, PATH_CAPACITY);
+        CopyText(path, detail->DevicePath, PATH_CAPACITY);
         UpperCaseAscii(path);
         BOOL match = OsVersion.dwMajorVersion >= 5 ? HasModelPattern(path) : IsSerialOfRegisteredSwitch(path);
         if (match)

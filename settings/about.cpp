@@ -1,5 +1,6 @@
 // The About dialog: the program's version from its own version record and
 // the firmware version of the switch last found.
+#include "platform/text.h"
 #include "settings/settings.h"
 #include "app/app.h"
 #include "device/device.h"
@@ -22,7 +23,7 @@ static void Compose(WCHAR *text, const WCHAR *format, ...)
 // "Software Version 1.0.2.14", or the label alone without a version record.
 static void ComposeSoftwareLine(WCHAR *line, const WCHAR *label)
 {
-    lstrcpynW(line, label, APP_STRING_CAPACITY);
+    CopyText(line, label, APP_STRING_CAPACITY);
     WCHAR path[PATH_CAPACITY];
     DWORD length = GetModuleFileNameW(NULL, path, PATH_CAPACITY);
     if (length == 0 || length >= PATH_CAPACITY)

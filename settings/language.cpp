@@ -1,4 +1,5 @@
 // Choosing and loading the language library.
+#include "platform/text.h"
 #include "settings/settings.h"
 #include "app/app.h"
 
@@ -60,9 +61,9 @@ static HMODULE LoadLanguageLibrary(const WCHAR *fileName)
     for (WCHAR *c = path; *c; ++c)
         if (*c == L'\\' || *c == L'/')
             folderEnd = c + 1;
-    if (!folderEnd || (folderEnd - path) + lstrlenW(fileName) >= MODULE_PATH_CAPACITY)
+    if (!folderEnd || (size_t)(folderEnd - path) + TextLength(fileName) >= MODULE_PATH_CAPACITY)
         return NULL;
-    lstrcpyW(folderEnd, fileName);
+    CopyText(folderEnd, fileName, MODULE_PATH_CAPACITY - (folderEnd - path));
     return LoadLibraryW(path);
 }
 

@@ -27,8 +27,7 @@ typedef BOOL(WINAPI *GetLastInputInfoFunction)(PLASTINPUTINFO);
 static HINSTANCE LibraryInstance;
 static HWND TargetWindow;
 static HANDLE HookThread;
-static DWORD HookThreadId;
-static HANDLE HookReady;
+static volatile LONG HookThreadId;
 static HHOOK KeyboardHook;
 static GetLastInputInfoFunction ReadLastInput; // missing before Windows 2000
 static DWORD LastEventTime;                     // of the last event the hook saw
@@ -128,7 +127,7 @@ static void OnKeyUp(DWORD vk)
     if (IsAltKey(vk))
     {
         AltUpPolls[vk] = ALT_UP_POLLS;
-        PostThreadMessageW(HookThreadId, WM_CHECKALTUP, 0, 0);
+        PostThreadMessageW((DWORD)HookThreadId, WM_CHECKALTUP, 0, 0);
         return;
     }
     KeyDown[vk] = 0;
@@ -176,12 +175,25 @@ static VOID CALLBACK WatchdogProc(HWND, UINT, UINT_PTR, DWORD)
 // Tests only: remove the hook as the system does, without telling anyone.
 extern "C" __declspec(dllexport) void WINAPI DropHookForTest(void)
 {
-    PostThreadMessageW(HookThreadId, WM_APP + 2, 0, 0);
+    PostThreadMessageW((DWORD)HookThreadId, WM_APP + 2, 0, 0);
+}
+
+// The same from another process: setting the named event "TessaroHookDrop"
+// drops the hook of whichever process runs this build.
+static HANDLE DropEvent;
+static VOID CALLBACK DropPollProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (DropEvent && WaitForSingleObject(DropEvent, 0) == WAIT_OBJECT_0)
+        DropHookForTest();
 }
 #endif
 
-static DWORD WINAPI HookThreadProc(LPVOID)
+// The thread owns the handle of the ready event that it is given, and
+// StartHook its own: each closes its handle, so a late signal never reaches
+// a handle that was closed and perhaps reused.
+static DWORD WINAPI HookThreadProc(LPVOID readyEvent)
 {
+    InterlockedExchange(&HookThreadId, (LONG)GetCurrentThreadId());
     MSG message;
     PeekMessageW(&message, NULL, 0, 0, PM_NOREMOVE); // the thread's queue exists from here
     ZeroMemory(KeyDown, sizeof(KeyDown));
@@ -190,7 +202,13 @@ static DWORD WINAPI HookThreadProc(LPVOID)
     LastReinstallInput = 0;
     InstallHook();
     WatchdogTimer = SetTimer(NULL, 0, WATCHDOG_MS, WatchdogProc);
-    SetEvent(HookReady);
+#ifdef TESSAROHOOK_TEST
+    if (!DropEvent)
+        DropEvent = CreateEventW(NULL, FALSE, FALSE, L"TessaroHookDrop");
+    UINT_PTR dropTimer = SetTimer(NULL, 0, 50, DropPollProc);
+#endif
+    SetEvent((HANDLE)readyEvent);
+    CloseHandle((HANDLE)readyEvent);
     while (GetMessageW(&message, NULL, 0, 0) > 0)
     {
         if (message.hwnd == NULL && message.message == WM_CHECKALTUP)
@@ -203,6 +221,9 @@ static DWORD WINAPI HookThreadProc(LPVOID)
             DispatchMessageW(&message);
     }
     KillTimer(NULL, WatchdogTimer);
+#ifdef TESSAROHOOK_TEST
+    KillTimer(NULL, dropTimer);
+#endif
     if (AltUpTimer)
         KillTimer(NULL, AltUpTimer), AltUpTimer = 0;
     if (KeyboardHook)
@@ -218,14 +239,24 @@ extern "C" BOOL WINAPI StartHook(HWND window)
     TargetWindow = window;
     HMODULE user = GetModuleHandleW(L"USER32.DLL");
     ReadLastInput = user ? (GetLastInputInfoFunction)(void *)GetProcAddress(user, "GetLastInputInfo") : NULL;
-    HookReady = CreateEventW(NULL, TRUE, FALSE, NULL);
-    if (!HookReady)
+    HANDLE ready = CreateEventW(NULL, TRUE, FALSE, NULL), threadsReady = NULL;
+    HANDLE process = GetCurrentProcess();
+    if (!ready || !DuplicateHandle(process, ready, process, &threadsReady, 0, FALSE, DUPLICATE_SAME_ACCESS))
+    {
+        if (ready)
+            CloseHandle(ready);
         return FALSE;
-    HookThread = CreateThread(NULL, 0, HookThreadProc, NULL, 0, &HookThreadId);
+    }
+    DWORD threadId;  // Windows 9x needs a place for it
+    HookThread = CreateThread(NULL, 0, HookThreadProc, threadsReady, 0, &threadId);
     if (HookThread)
-        WaitForSingleObject(HookReady, START_WAIT_MS);
-    CloseHandle(HookReady);
-    HookReady = NULL;
+    {
+        InterlockedCompareExchange(&HookThreadId, (LONG)threadId, 0);
+        WaitForSingleObject(ready, START_WAIT_MS);
+    }
+    else
+        CloseHandle(threadsReady);
+    CloseHandle(ready);
     return HookThread != NULL && KeyboardHook != NULL;
 }
 
@@ -233,10 +264,11 @@ extern "C" BOOL WINAPI StopHook(void)
 {
     if (!HookThread)
         return FALSE;
-    PostThreadMessageW(HookThreadId, WM_QUIT, 0, 0);
+    PostThreadMessageW((DWORD)HookThreadId, WM_QUIT, 0, 0);
     WaitForSingleObject(HookThread, STOP_WAIT_MS);
     CloseHandle(HookThread);
     HookThread = NULL;
+    InterlockedExchange(&HookThreadId, 0);
     return TRUE;
 }
 

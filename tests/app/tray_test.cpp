@@ -444,8 +444,9 @@ TEST_F(Tray, EachNotificationVersionOpensOneMenuPerRequestAndSwitchesOnDoubleCli
 }
 
 // The program's own icon loading (trayprobe), started at each display scale
-// while the taskbar keeps the scale it started with (96 dots per inch in the
-// rig): the icons take the taskbar's small-icon size, not the process's own,
+// while the taskbar runs at the scale it started with (96 dots per inch in the
+// rig): the icons take the small-icon size of the taskbar's scale as the
+// system reports it (Wine 8: the taskbar's own, 96; Wine 10: the caller's),
 // and a "TaskbarCreated" broadcast loads them again and frees the old ones.
 TEST_F(Tray, IconsAreLoadedAtTheTaskbarsSizeAndAgainWhenItIsCreated)
 {
@@ -455,12 +456,15 @@ TEST_F(Tray, IconsAreLoadedAtTheTaskbarsSizeAndAgainWhenItIsCreated)
     {
         SCOPED_TRACE(dpi);
         ASSERT_TRUE(WriteRegistryData(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)));
-        int size = 0, loaded = 0, reloaded = 0, freed = 0, ownMetric = 0;
+        int size = 0, loaded = 0, reloaded = 0, freed = 0, ownMetric = 0, taskbarDpi = 0;
         std::string output = RunToOutput(probe);
-        ASSERT_EQ(sscanf(output.c_str(), "%d %d %d %d %d", &size, &loaded, &reloaded, &freed, &ownMetric), 5)
+        ASSERT_EQ(sscanf(output.c_str(), "%d %d %d %d %d %d", &size, &loaded, &reloaded, &freed, &ownMetric,
+                         &taskbarDpi),
+                  6)
             << output;
         EXPECT_EQ(ownMetric, (int)(dpi * 16 / 96));  // the probe did start at this scale
-        EXPECT_EQ(size, 16);
+        EXPECT_TRUE(taskbarDpi == 96 || taskbarDpi == (int)dpi) << taskbarDpi;
+        EXPECT_EQ(size, taskbarDpi * 16 / 96);
         EXPECT_EQ(loaded, size);
         EXPECT_EQ(reloaded, size);
         EXPECT_EQ(freed, 1);

@@ -120,3 +120,65 @@ TEST_F(Hotkeys, TypingIsNeverHeldUpByASlowSwitch)
     EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 06"), Patience));
     DestroyWindow(edit);
 }
+
+// The program with the test build of the hook library, whose hook the test
+// drops as Windows does across the lock screen and sleep: the notifications
+// that mean "back", sent as the system sends them, put it back at once, so
+// the very next Control, Control switches; a resume also refreshes what the
+// switch knows, with exactly one status report.
+TEST_F(Hotkeys, TheHookIsBackAtOnceAfterUnlockAndResume)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"ornax-droppable-hook";
+    CreateDirectoryW(folder.c_str(), NULL);
+    ASSERT_TRUE(CopyFileW((DistFolder() + L"\\ORNAX.exe").c_str(), (folder + L"\\ORNAX.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((EnvironmentOf(L"ORNAX_TESTS") + L"\\TessaroHook.dll").c_str(),
+                          (folder + L"\\TessaroHook.dll").c_str(), FALSE));
+    ASSERT_TRUE(PlugSwitch());
+    HANDLE drop = CreateEventW(NULL, FALSE, FALSE, L"TessaroHookDrop");
+    ASSERT_NE(drop, (HANDLE)NULL);
+    run = StartProgram(L"", {}, folder);
+    ASSERT_TRUE(run.started);
+    // A copy just made: its first start can take longer.
+    HWND window = WaitForProgramWindow(3 * Patience);
+    ASSERT_NE(window, (HWND)NULL);
+    ASSERT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience)) << SwitchLog();
+    SettledSwitchLog(300);
+    const UINT SessionChange = 0x02B1;
+    struct Case
+    {
+        UINT message;
+        WPARAM event;
+        std::vector<std::string> reports;  // what the notification itself sends
+        bool hookBack;
+    } cases[] = {
+        {SessionChange, 7 /* WTS_SESSION_LOCK */, {}, false},
+        {SessionChange, 8 /* WTS_SESSION_UNLOCK */, {}, true},
+        {SessionChange, 1 /* WTS_CONSOLE_CONNECT */, {}, true},
+        {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, {}, false},
+        {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, {ReportLine("01 00")}, true},
+    };
+    for (const Case &c : cases)
+    {
+        SCOPED_TRACE(c.message * 100 + c.event);
+        ASSERT_EQ(SimLogClear(), 0);
+        SetEvent(drop);
+        Sleep(300);
+        DWORD_PTR answer;
+        SendMessageTimeoutW(window, c.message, c.event, 0, SMTO_NORMAL, Patience, &answer);
+        EXPECT_EQ(SettledSwitchLog(500), c.reports);
+        ASSERT_EQ(SimLogClear(), 0);
+        Xdotool("key ctrl sleep 0.1 key ctrl");
+        if (c.hookBack)
+            EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 06"), Patience));
+        else
+            EXPECT_TRUE(SettledSwitchLog(1000).empty()) << "the dropped hook still saw the keys";
+        // Whatever happened, the next case starts with a working hook.
+        SendMessageTimeoutW(window, SessionChange, 8, 0, SMTO_NORMAL, Patience, &answer);
+        SettledSwitchLog(300);
+    }
+    PostMessageW(window, WM_COMMAND, 105, 0);
+    EXPECT_EQ(WaitForExit(run, Patience), 0);
+    CloseHandle(drop);
+}

@@ -292,7 +292,7 @@ TEST_F(ShippedFiles, OptionsDialogTemplate)
 TEST_F(ShippedFiles, IconGroupsHoldEveryListedImageAsABitmap)
 {
     std::vector<std::pair<int, int>> full = {{48, 4}, {32, 4}, {24, 4}, {16, 4}, {48, 8},  {32, 8}, {24, 8},
-                                             {16, 8}, {128, 32}, {48, 32}, {32, 24}, {24, 32}, {16, 32}};
+                                             {16, 8}, {128, 32}, {48, 32}, {40, 32}, {32, 24}, {24, 32}, {20, 32}, {16, 32}};
     std::sort(full.begin(), full.end());
     std::vector<std::pair<int, int>> withoutLargest = full;
     withoutLargest.erase(std::find(withoutLargest.begin(), withoutLargest.end(), std::make_pair(128, 32)));

@@ -3,7 +3,8 @@
 //   SIZE LOADED AFTER FREED
 // the notification area's icon size, the width of the attached icon as
 // loaded, its width after a "TaskbarCreated" broadcast, and 1 when the icon
-// that the broadcast replaced was destroyed.
+// that the broadcast replaced was destroyed; then the process's own small-icon
+// size and the taskbar's scale as the system reports it.
 #include "app/app.h"
 #include "settings/settings.h"
 
@@ -38,7 +39,13 @@ int main()
     SendMessageTimeoutW(HWND_BROADCAST, TaskbarCreatedMessage, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
     ICONINFO info;
     int freed = AttachedIcon != before && !GetIconInfo(before, &info);
-    printf("%d %d %d %d %d\n", size, loaded, IconWidth(AttachedIcon), freed, GetSystemMetrics(SM_CXSMICON));
+    // What the system says of the taskbar's scale, where it can say it.
+    typedef UINT(WINAPI * DpiForWindowFunction)(HWND);
+    auto dpiForWindow = (DpiForWindowFunction)(void *)GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", NULL);
+    UINT taskbarDpi = dpiForWindow && taskbar ? dpiForWindow(taskbar) : 0;
+    printf("%d %d %d %d %d %u\n", size, loaded, IconWidth(AttachedIcon), freed, GetSystemMetrics(SM_CXSMICON),
+           taskbarDpi);
     RemoveTrayIcon();
     DestroyWindow(MainWindow);
     return 0;
