@@ -40,19 +40,19 @@ static void PostOnce(volatile LONG *posted, UINT message)
         InterlockedExchange(posted, 0);
 }
 
+static HRESULT AnswerInterface(void *self, REFIID iid, REFIID own, void **object)
+{
+    *object = IsEqualIID(iid, IidUnknown) || IsEqualIID(iid, own) ? self : NULL;
+    return *object ? S_OK : E_NOINTERFACE;
+}
+
 // The callback objects live as long as the process: a call that is already
 // running may finish after its unregistration has returned.
 struct VolumeCallback : IAudioEndpointVolumeCallback
 {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override
     {
-        if (IsEqualIID(iid, IidUnknown) || IsEqualIID(iid, IidVolumeCallback))
-        {
-            *object = this;
-            return S_OK;
-        }
-        *object = NULL;
-        return E_NOINTERFACE;
+        return AnswerInterface(this, iid, IidVolumeCallback, object);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
@@ -67,13 +67,7 @@ struct DeviceCallback : IMMNotificationClient
 {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override
     {
-        if (IsEqualIID(iid, IidUnknown) || IsEqualIID(iid, IidNotificationClient))
-        {
-            *object = this;
-            return S_OK;
-        }
-        *object = NULL;
-        return E_NOINTERFACE;
+        return AnswerInterface(this, iid, IidNotificationClient, object);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
