@@ -24,8 +24,12 @@ extern HIDD_ATTRIBUTES DeviceAttributes;
 // INVALID_HANDLE_VALUE. *reportLength receives the output report length.
 HANDLE OpenSwitchDevice(DWORD *reportLength);
 
-// Writes one report with the command and the current mute flag.
+// Writes one report with the command and the current mute flag, waiting
+// about a second for the switch to take it. While an earlier report that was
+// given up is still outstanding, nothing is written (nor opened).
 void SendSwitchCommand(SwitchCommand command);
+// Whether such a report is still outstanding; releases it once it is not.
+BOOL IsWritePending(void);
 
 void ClearDeviceAttributes(void);
 void OnDeviceChange(WPARAM eventCode, LPARAM eventData);

@@ -154,7 +154,7 @@ HANDLE OpenSwitchDevice(DWORD *reportLength)
             if (result != INVALID_HANDLE_VALUE)
                 CloseHandle(result);
             result = CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 NULL, OPEN_EXISTING, 0, NULL);
+                                 NULL, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, NULL);
             if (result != INVALID_HANDLE_VALUE)
                 ReadSwitchDetails(result, reportLength);
         }

@@ -1,9 +1,50 @@
 // The command report: report ID 1, then the command and the mute flag.
+//
+// A switch (or hub, or driver) that stops taking reports must never freeze
+// the program: a write is waited for about a second, then cancelled and
+// given up. One that the system still holds stays pending, with its record,
+// event and buffer, until it completes; meanwhile a command touches nothing
+// and is dropped, so a report taken late never makes the switch move twice.
 #include "device/device.h"
 #include "audio/audio.h"
 
+#define WRITE_WAIT_MS 1000
+
+static HANDLE PendingDevice = INVALID_HANDLE_VALUE;  // its write is still outstanding
+static OVERLAPPED PendingWrite;
+static HANDLE WriteDone;  // the event of every write, kept for the process
+static BYTE ShortReport[8];
+static BYTE *PendingReport;
+
+typedef BOOL(WINAPI *CancelIoFunction)(HANDLE);
+
+// Once the write is over, everything it held is let go.
+static void EndWrite(HANDLE device, BYTE *report)
+{
+    CloseHandle(device);
+    if (report && report != ShortReport)
+        HeapFree(GetProcessHeap(), 0, report);
+}
+
+BOOL IsWritePending(void)
+{
+    if (PendingDevice == INVALID_HANDLE_VALUE)
+        return FALSE;
+    DWORD written;
+    if (!GetOverlappedResult(PendingDevice, &PendingWrite, &written, FALSE) && GetLastError() == ERROR_IO_INCOMPLETE)
+        return TRUE;
+    EndWrite(PendingDevice, PendingReport);
+    PendingDevice = INVALID_HANDLE_VALUE;
+    PendingReport = NULL;
+    return FALSE;
+}
+
 void SendSwitchCommand(SwitchCommand command)
 {
+    if (IsWritePending())
+        return;
+    if (!WriteDone && !(WriteDone = CreateEventW(NULL, TRUE, FALSE, NULL)))
+        return;
     DWORD reportLength;
     HANDLE device = OpenSwitchDevice(&reportLength);
     if (device == INVALID_HANDLE_VALUE)
@@ -11,18 +52,35 @@ void SendSwitchCommand(SwitchCommand command)
 
     // At least two bytes, whatever length the device declares; exactly the
     // declared length is written.
-    BYTE shortReport[8] = {0};
-    BYTE *report = shortReport;
-    if (reportLength > sizeof(shortReport))
+    BYTE *report = ShortReport;
+    ZeroMemory(ShortReport, sizeof(ShortReport));
+    if (reportLength > sizeof(ShortReport))
         report = (BYTE *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, reportLength);
-    if (report)
+    if (!report)
     {
-        report[0] = 0x01;
-        report[1] = (BYTE)((command << 1) | (MuteState.Value != 0 ? 1 : 0));
-        DWORD written;
-        WriteFile(device, report, reportLength, &written, NULL);
-        if (report != shortReport)
-            HeapFree(GetProcessHeap(), 0, report);
+        CloseHandle(device);
+        return;
     }
-    CloseHandle(device);
+    report[0] = 0x01;
+    report[1] = (BYTE)((command << 1) | (MuteState.Value != 0 ? 1 : 0));
+
+    ZeroMemory(&PendingWrite, sizeof(PendingWrite));
+    ResetEvent(WriteDone);
+    PendingWrite.hEvent = WriteDone;
+    DWORD written;
+    if (WriteFile(device, report, reportLength, &written, &PendingWrite) || GetLastError() != ERROR_IO_PENDING ||
+        WaitForSingleObject(WriteDone, WRITE_WAIT_MS) == WAIT_OBJECT_0)
+    {
+        GetOverlappedResult(device, &PendingWrite, &written, FALSE);
+        EndWrite(device, report);
+        return;
+    }
+    // Given up. CancelIo came with Windows 98; it is looked up, not imported.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto cancelIo = (CancelIoFunction)(void *)(kernel ? GetProcAddress(kernel, "CancelIo") : NULL);
+    if (cancelIo)
+        cancelIo(device);
+    PendingDevice = device;
+    PendingReport = report;
+    IsWritePending();  // a cancelled write may be over already
 }

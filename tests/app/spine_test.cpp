@@ -30,6 +30,7 @@ class Spine : public RigTest
     }
     void TearDown() override
     {
+        SimHold(0);
         CloseRun(run);
         RigTest::TearDown();
     }
@@ -148,4 +149,71 @@ TEST_F(Spine, OnWindows98TheSwitchIsFoundByItsRegisteredSerial)
     EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 00", 0x5C02, "00000000CAFEF00D"), Patience)) << SwitchLog();
     ExitThroughMenuCommand();
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"Enum\\HID");
+}
+
+// A switch that stops taking reports, of each kind: the program waits about
+// a second for a report, then gives it up, and stays whole while the switch
+// holds it. A command meanwhile writes nothing; once the switch lets go, the
+// next command is written once. Handles and memory do not grow with
+// given-up commands.
+TEST_F(Spine, AHeldReportNeverFreezesTheProgram)
+{
+    const WPARAM IdmSwitchAll = 32773, IdmSwitchAudio = 32779, IdmSwitchVideo = 32780, IdmOptions = 32776;
+    for (unsigned kind : {1u, 2u})
+    {
+        SCOPED_TRACE(kind);
+        ASSERT_TRUE(PlugSwitch());
+        Start();
+        ASSERT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience)) << SwitchLog();
+        SettledSwitchLog(300);
+        ASSERT_EQ(SimLogClear(), 0);
+        ASSERT_EQ(SimHold(kind), 0);
+        PostMessageW(window, WM_COMMAND, IdmSwitchAll, 0);
+        // The window procedure answers, the tray menu opens, Options opens and
+        // closes, and a second command writes nothing.
+        DWORD_PTR answer;
+        EXPECT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, Patience, &answer));
+        PostMessageW(window, 0x832A, MAKEWPARAM(500, 300), MAKELPARAM(WM_CONTEXTMENU, 1));
+        EXPECT_NE(WaitForVisibleWindow(L"#32768", Patience), (HWND)NULL);
+        ClickAt(300, 200);
+        EXPECT_TRUE(WaitForNoVisibleWindow(L"#32768", Patience));
+        PostMessageW(window, WM_COMMAND, IdmOptions, 0);
+        HWND options = WaitForDialog(L"Options...", Patience);
+        EXPECT_NE(options, (HWND)NULL);
+        PostMessageW(options, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(WaitForNoVisibleWindow(L"#32770", Patience));
+        PostMessageW(window, WM_COMMAND, IdmSwitchAudio, 0);
+        EXPECT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, Patience, &answer));
+        // Let go: a report of the first kind was cancelled and is dropped; one
+        // of the second is taken now. The command that came meanwhile is gone.
+        ASSERT_EQ(SimHold(0), 0);
+        std::vector<std::string> late = SettledSwitchLog(1000);
+        PostMessageW(window, WM_COMMAND, IdmSwitchVideo, 0);
+        EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 02"), Patience));
+        std::vector<std::string> expected = late;
+        expected.push_back(ReportLine("01 02"));
+        EXPECT_EQ(SettledSwitchLog(700), expected);
+        EXPECT_TRUE(late.empty() || late == std::vector<std::string>{ReportLine("01 06")}) << SwitchLog();
+        if (kind == 2)
+        {
+            EXPECT_EQ(late, std::vector<std::string>{ReportLine("01 06")});
+        }
+
+        // Given-up commands leave nothing behind.
+        DWORD handles = HandleCountOf(run.process.dwProcessId);
+        ASSERT_EQ(SimHold(kind), 0);
+        for (int i = 0; i < 50; ++i)
+        {
+            PostMessageW(window, WM_COMMAND, IdmSwitchAll, 0);
+            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, Patience, &answer);
+        }
+        EXPECT_LE(HandleCountOf(run.process.dwProcessId), handles + 1);  // the one write still held
+
+        // "/x" ends the program, with code 0, while the report is held.
+        EXPECT_EQ(RunProgramToEnd(L"/x", Patience), 0);
+        EXPECT_EQ(WaitForExit(run, Patience), 0);
+        CloseRun(run);
+        ASSERT_EQ(SimHold(0), 0);
+        SettledSwitchLog(500);
+    }
 }

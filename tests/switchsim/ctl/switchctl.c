@@ -2,6 +2,7 @@
  *   switchctl plug VID PID VERSION [--outlen N] [--col1-only|--col2-only] [--instance ID]
  *                  [--write-delay MS]
  *   switchctl unplug [--instance ID]
+ *   switchctl hold 0|1|2   (a switch that stops taking reports; 0 lifts it)
  *   switchctl list
  *   switchctl log-clear | log-dump | log-wait "<exact line>" TIMEOUT_MS
  * Exit status 0 on success, 1 on failure, 2 on bad usage. */
@@ -20,6 +21,7 @@ static int usage(void)
             "usage: switchctl plug VID PID VERSION [--outlen N] [--col1-only|--col2-only] [--instance ID]\n"
             "                      [--write-delay MS]\n"
             "       switchctl unplug [--instance ID]\n"
+            "       switchctl hold 0|1|2\n"
             "       switchctl list\n"
             "       switchctl log-clear | log-dump | log-wait \"LINE\" TIMEOUT_MS\n");
     return 2;
@@ -92,6 +94,8 @@ int main(void)
         rc = cmd_plug(argc, argv);
     else if (!wcscmp(argv[1], L"unplug"))
         rc = cmd_unplug(argc, argv);
+    else if (!wcscmp(argv[1], L"hold") && argc == 3)
+        rc = SimHold((unsigned)_wtoi(argv[2]));
     else if (!wcscmp(argv[1], L"list") && argc == 2)
     {
         rc = SimList(buf, sizeof(buf)) ? 1 : 0;

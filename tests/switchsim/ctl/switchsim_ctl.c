@@ -447,6 +447,22 @@ int SimPlug(const SimDevice *dev)
     return wait_ifaces(ids, count, count);
 }
 
+static void hold_one(HDEVINFO set, SP_DEVINFO_DATA *dd, const wchar_t *id, void *ctx)
+{
+    HKEY key = SetupDiOpenDevRegKey(set, dd, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_SET_VALUE);
+    (void)id;
+    if (key == INVALID_HANDLE_VALUE) return;
+    set_dword(key, L"Hold", *(DWORD *)ctx);
+    RegCloseKey(key);
+}
+
+int SimHold(unsigned kind)
+{
+    DWORD value = kind;
+    for_each_sim(NULL, hold_one, &value);
+    return 0;
+}
+
 int SimUnplug(const wchar_t *instanceOrNull)
 {
     static struct id_list list; /* 25 KB: off the stack */

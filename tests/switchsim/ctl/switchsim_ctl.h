@@ -37,6 +37,12 @@ int SimPlug(const SimDevice *dev);
  * returns once their HID interfaces are gone. Nothing to remove is fine. */
 int SimUnplug(const wchar_t *instanceOrNull);
 
+/* A switch that stops taking reports, set and lifted at run time on every
+ * simulated device: 0 takes every report; 1 holds each written report until
+ * the hold is lifted or the write is cancelled (then it is dropped); 2 holds
+ * it until the hold is lifted. A held report is logged when it is taken. */
+int SimHold(unsigned kind);
+
 /* Writes the device ids (ROOT\...) of the simulated devices whose HID
  * interface is present, one per line, into buf. */
 int SimList(char *buf, size_t cap);

@@ -30,6 +30,7 @@ struct simdev
     USHORT vid, pid, version;
     ULONG outlen;     /* OutputReportByteLength the descriptor must give */
     ULONG write_delay; /* ms each output report is held before it is taken */
+    DEVICE_OBJECT *pdo; /* whose "Device Parameters" hold the run-time "Hold" */
     UCHAR desc[96];
     ULONG desc_len;
 };
@@ -191,6 +192,7 @@ static NTSTATUS NTAPI sim_add_device(DRIVER_OBJECT *driver, DEVICE_OBJECT *fdo)
     status = append_pdo_id(hid->PhysicalDeviceObject, BusQueryInstanceID, d->id, ID_CHARS);
     if (status) return status;
 
+    d->pdo = hid->PhysicalDeviceObject;
     d->collection = id_number(d->id, L"&COL", 10, 0);
     d->collections = 3;
     for (n = wlen(d->id); n && d->id[n - 1] != '\\'; n--) ;
@@ -300,6 +302,92 @@ static NTSTATUS take_report(const struct simdev *d, const SIM_HID_XFER_PACKET *p
     return STATUS_SUCCESS;
 }
 
+/* A switch that stops taking reports: while the device's "Hold" value (set
+ * and lifted at run time by switchctl hold) is non-zero, a written report
+ * stays pending here. Hold 1: one that is cancelled is let go (unlogged);
+ * hold 2: only lifting the hold lets it go. A thread of the driver's own
+ * takes the held reports once the hold is lifted. */
+#define MAX_HELD 8
+static IRP *volatile held[MAX_HELD]; /* each held IRP carries its device in DriverContext[0] */
+
+static ULONG hold_of(const struct simdev *d)
+{
+    HANDLE key;
+    ULONG hold = 0;
+    if (IoOpenDeviceRegistryKey(d->pdo, PLUGPLAY_REGKEY_DEVICE, KEY_READ, &key) == STATUS_SUCCESS)
+    {
+        hold = reg_dword(key, L"Hold", 0);
+        ZwClose(key);
+    }
+    return hold;
+}
+
+/* Takes a held IRP out of the table (any, or the one expected); NULL when
+ * it is no longer there. */
+static IRP *unhold(ULONG i, IRP *expected)
+{
+    IRP *irp = held[i];
+    if (!irp || (expected && irp != expected)) return NULL;
+    return InterlockedCompareExchangePointer((void *volatile *)&held[i], NULL, irp) == irp ? irp : NULL;
+}
+
+static VOID NTAPI held_cancel(DEVICE_OBJECT *fdo, IRP *irp)
+{
+    ULONG i;
+    (void)fdo;
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    for (i = 0; i < MAX_HELD; i++)
+        if (unhold(i, irp))
+        {
+            irp->IoStatus.Status = STATUS_CANCELLED;
+            irp->IoStatus.Information = 0;
+            IoCompleteRequest(irp, IO_NO_INCREMENT);
+            return;
+        }
+}
+
+static NTSTATUS hold_report(struct simdev *d, IRP *irp, ULONG hold)
+{
+    ULONG i;
+    irp->Tail.Overlay.DriverContext[0] = d;
+    IoMarkIrpPending(irp);
+    for (i = 0; i < MAX_HELD; i++)
+        if (!InterlockedCompareExchangePointer((void *volatile *)&held[i], irp, NULL))
+        {
+            if (hold == 1) IoSetCancelRoutine(irp, held_cancel);
+            return STATUS_PENDING;
+        }
+    irp->IoStatus.Status = STATUS_DEVICE_BUSY;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return STATUS_PENDING;
+}
+
+static VOID NTAPI release_thread(void *context)
+{
+    LARGE_INTEGER pause;
+    ULONG i;
+    IRP *irp;
+    (void)context;
+    pause.QuadPart = -20 * 10000; /* 20 ms */
+    for (;;)
+    {
+        KeDelayExecutionThread(KernelMode, FALSE, &pause);
+        for (i = 0; i < MAX_HELD; i++)
+        {
+            if (!(irp = held[i]) || hold_of(irp->Tail.Overlay.DriverContext[0])) continue;
+            if (!(irp = unhold(i, NULL))) continue;
+            if (!IoSetCancelRoutine(irp, NULL) && irp->Cancel) continue; /* being cancelled */
+            {
+                SIM_HID_XFER_PACKET *pkt = irp->UserBuffer;
+                NTSTATUS status = take_report(irp->Tail.Overlay.DriverContext[0], pkt);
+                irp->IoStatus.Information = status ? 0 : pkt->reportBufferLen + 1;
+                irp->IoStatus.Status = status;
+                IoCompleteRequest(irp, IO_NO_INCREMENT);
+            }
+        }
+    }
+}
+
 static NTSTATUS NTAPI sim_ioctl(DEVICE_OBJECT *fdo, IRP *irp)
 {
     IO_STACK_LOCATION *sp = IoGetCurrentIrpStackLocation(irp);
@@ -343,6 +431,13 @@ static NTSTATUS NTAPI sim_ioctl(DEVICE_OBJECT *fdo, IRP *irp)
         break;
     }
     case SIM_IOCTL_WRITE_REPORT:
+    {
+        ULONG hold = hold_of(d);
+        if (hold)
+        {
+            return hold_report(d, irp, hold);
+        }
+    }
         pkt = irp->UserBuffer;
         if (!(status = take_report(d, pkt)))
             /* Wine's hidclass takes one byte off again for the id */
@@ -394,7 +489,11 @@ NTSTATUS NTAPI DriverEntry(DRIVER_OBJECT *driver, UNICODE_STRING *path)
 {
     SIM_HID_MINIDRIVER_REGISTRATION reg;
 
+    HANDLE thread;
+
     KeInitializeEvent(&log_lock, SynchronizationEvent, TRUE);
+    if (PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, NULL, NULL, NULL, release_thread, NULL) == STATUS_SUCCESS)
+        ZwClose(thread);
     driver->MajorFunction[IRP_MJ_PNP] = sim_pnp;
     driver->MajorFunction[IRP_MJ_INTERNAL_DEVICE_CONTROL] = sim_ioctl;
     driver->DriverExtension->AddDevice = sim_add_device;
