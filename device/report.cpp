@@ -43,7 +43,8 @@ void SendSwitchCommand(SwitchCommand command)
 {
     if (IsWritePending())
         return;
-    if (!WriteDone && !(WriteDone = CreateEventW(NULL, TRUE, FALSE, NULL)))
+    // The narrow form: Windows 9x implements no wide CreateEvent.
+    if (!WriteDone && !(WriteDone = CreateEventA(NULL, TRUE, FALSE, NULL)))
         return;
     DWORD reportLength;
     HANDLE device = OpenSwitchDevice(&reportLength);
