@@ -333,6 +333,78 @@ DWORD WINAPI ControlWatchThread(LPVOID)
     return 0;
 }
 
+// ---- every key the user types passes through the program's hook ----------
+
+// A low-level hook that does nothing: the floor that any hook pays.
+LRESULT CALLBACK EmptyHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+DWORD WINAPI EmptyHookThread(LPVOID)
+{
+    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, EmptyHook, GetModuleHandleW(NULL), 0);
+    MSG message;
+    while (GetMessageW(&message, NULL, 0, 0) > 0)
+        DispatchMessageW(&message);
+    UnhookWindowsHookEx(hook);
+    return 0;
+}
+
+// Injects F24 (which no sequence uses) keys times into a focused window of
+// this thread and returns, for each, the time from SendInput to its WM_KEYDOWN.
+std::vector<double> KeyLatencies(int keys)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.lpszClassName = L"OrnaxBenchKeys";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowW(L"OrnaxBenchKeys", L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 200, 100, NULL,
+                                NULL, NULL, NULL);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    std::vector<double> latencies;
+    for (int i = 0; i < keys; ++i)
+    {
+        for (bool up : {false, true})
+        {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = VK_F24;
+            input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+            double start = NowMs();
+            SendInput(1, &input, sizeof(input));
+            UINT wanted = up ? WM_KEYUP : WM_KEYDOWN;
+            MSG message;
+            for (bool seen = false; !seen && NowMs() - start < Patience;)
+            {
+                if (!PeekMessageW(&message, NULL, 0, 0, PM_REMOVE))
+                {
+                    MsgWaitForMultipleObjects(0, NULL, FALSE, 100, QS_ALLINPUT);
+                    continue;
+                }
+                if (message.hwnd == window && message.message == wanted && message.wParam == VK_F24)
+                {
+                    seen = true;
+                    if (!up)
+                        latencies.push_back(NowMs() - start);
+                }
+                DispatchMessageW(&message);
+            }
+        }
+    }
+    DestroyWindow(window);
+    return latencies;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 // Types Control twice with xdotool and returns the time from the second press
 // to the report line, or -1.
 double TypeControlTwice()
@@ -448,6 +520,17 @@ int main(int argc, char **argv)
     PrintFigures("minimal.exe start -> window exists (floor)", minimalWindow);
     fflush(stdout);
 
+    // Keys: no hook at all, then an empty hook of this process's own.
+    const int keys = 300;
+    std::vector<double> noHook = KeyLatencies(keys);
+    DWORD emptyHookThreadId;
+    HANDLE emptyHook = CreateThread(NULL, 0, EmptyHookThread, NULL, 0, &emptyHookThreadId);
+    Sleep(200);
+    std::vector<double> withEmptyHook = KeyLatencies(keys);
+    PostThreadMessageW(emptyHookThreadId, WM_QUIT, 0, 0);
+    WaitForSingleObject(emptyHook, Patience);
+    CloseHandle(emptyHook);
+
     // One instance for latency and steady state.
     PROCESS_INFORMATION process;
     Log.Mark();
@@ -458,6 +541,14 @@ int main(int argc, char **argv)
         Fail("ORNAX.exe did not start");
     Sleep(500);
     ProcessFigures afterStart = MeasureProcess(process.dwProcessId);
+
+    std::vector<double> withProgram = KeyLatencies(keys);
+    PrintFigures("key: SendInput -> WM_KEYDOWN, no hook", noHook);
+    PrintFigures("key: SendInput -> WM_KEYDOWN, an empty low-level hook", withEmptyHook);
+    PrintFigures("key: SendInput -> WM_KEYDOWN, ORNAX.exe running", withProgram);
+    printf("%-58s %8.2f\n", "key: ORNAX.exe's median / the empty hook's median",
+           Median(withEmptyHook) > 0 ? Median(withProgram) / Median(withEmptyHook) : 0.0);
+    fflush(stdout);
 
     std::vector<double> latency;
     for (int i = 0; i < runs; ++i)
@@ -534,6 +625,66 @@ int main(int argc, char **argv)
     }
     PrintFigures("SendSwitchCommand (enumerate+open+caps+write+close) call", fullCalls);
     PrintFigures("SendSwitchCommand -> log", fullToLog);
+
+    // A command's cost as the machine has more HID devices: each command
+    // enumerates every present HID interface. Then a held switch.
+    Log.Mark();
+    if (!Launch(program, dist, process))
+        Fail("CreateProcess of ORNAX.exe");
+    window = NULL;
+    if (!PollUntil([&] { return (window = ProgramWindow()) != NULL && Log.Seen("01 00"); }, Patience))
+        Fail("ORNAX.exe did not start");
+    int plugged = 0;
+    for (int others : {0, 16, 64})
+    {
+        for (; plugged < others; ++plugged)
+        {
+            SimDevice other;
+            SimDeviceInit(&other, 0x1234, (unsigned short)(0x1000 + plugged), 0x0100);
+            other.col1Only = 1;
+            if (SimPlug(&other) != 0)
+                Fail("plug of another HID device");
+        }
+        Sleep(3000);  // the device broadcasts and their status reports pass
+        std::vector<double> scaled;
+        for (int i = 0; i < runs; ++i)
+        {
+            double seen = PostCommand(window);
+            if (seen < 0)
+                Fail("no 01 06 line after a posted command");
+            scaled.push_back(seen);
+            Sleep(20);
+        }
+        char scaledLabel[80];
+        snprintf(scaledLabel, sizeof(scaledLabel), "posted command -> 01 06, %d other HID devices", others);
+        PrintFigures(scaledLabel, scaled);
+        fflush(stdout);
+    }
+    // A held switch: how long a command keeps the window busy when the
+    // switch takes no report (the write is given up after about a second),
+    // and when an earlier write is still pending (the command is dropped).
+    // The command is sent, not posted, so that its return marks its end.
+    std::vector<double> heldFirst, heldPending;
+    for (int i = 0; i < (runs < 5 ? runs : 5); ++i)
+    {
+        SimHold(2);
+        Log.Mark();
+        DWORD_PTR answer;
+        for (std::vector<double> *figures : {&heldFirst, &heldPending})
+        {
+            double start = NowMs();
+            if (!SendMessageTimeoutW(window, WM_COMMAND, IdmSwitchAll, 0, SMTO_NORMAL, Patience, &answer))
+                Fail("the window did not answer while the switch held a report");
+            figures->push_back(NowMs() - start);
+        }
+        SimHold(0);
+        if (!PollUntil([] { return Log.Seen("01 06"); }, Patience))
+            Fail("the held report was not taken after the hold was lifted");
+    }
+    PrintFigures("held switch: command given up, window busy for", heldFirst);
+    PrintFigures("held switch: command while one is pending, busy for", heldPending);
+    if (EndProcess(process, window, WM_COMMAND, IdmExit) != 0)
+        ++badExits;
 
     PrintSizes(dist);
     PrintProcess("ORNAX.exe after start-up:", afterStart);
