@@ -2,10 +2,8 @@
 #pragma once
 #include <windows.h>
 
-// Private window messages.
+// Private window messages (the hook library's are in tessarohook/TessaroHook.h).
 #define WM_TRAYNOTIFY 0x832A  // from the shell, for the tray icon
-#define WM_HOOKKEY    0x8334  // one keystroke seen by the hook library
-#define WM_HOOKALT    0x833E  // ALT held (lParam non-zero) or released
 
 // Buffers of loaded strings hold this many UTF-16 units.
 #define APP_STRING_CAPACITY 100

@@ -2,6 +2,7 @@
 // detector that turns its keystrokes into switch commands.
 #pragma once
 #include <windows.h>
+#include "tessarohook/TessaroHook.h"
 
 // The hook library (TessaroHook.dll). It posts WM_HOOKKEY and WM_HOOKALT to
 // the window given to StartHook.

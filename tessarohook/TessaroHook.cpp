@@ -9,12 +9,11 @@
 // under load) is put back, and an ALT whose release was never seen (screen
 // locked, another desktop) is given up as soon as the system says it is up.
 #include <windows.h>
-
-#define WM_HOOKKEY 0x8334
-#define WM_HOOKALT 0x833E
+#include "tessarohook/TessaroHook.h"
 
 // Messages of the hook thread to itself.
 #define WM_CHECKALTUP (WM_APP + 1)
+#define WM_DROPHOOK   (WM_APP + 2) // the test build's: drop the hook as the system does
 
 #define WATCHDOG_MS 2000
 #define ALT_UP_POLL_MS 10
@@ -34,6 +33,21 @@ static DWORD LastEventTime;                     // of the last event the hook sa
 static DWORD LastReinstallInput;                // the input time that made the last re-install
 static UINT_PTR WatchdogTimer;
 static UINT_PTR AltUpTimer;
+// Each key is up (KeyDown 0) or down (KeyDown 1); an ALT key has a third
+// state, released (KeyDown 1 and AltUpPolls > 0), between its release event
+// and the report of that release. Who moves a key:
+// - OnKeyDown (a press, in the hook callback): up -> down, reporting the key,
+//   and WM_HOOKALT 1 when it is the first ALT down.
+// - OnKeyUp (a release, in the hook callback): down -> up; an ALT goes
+//   down -> released instead and the hook thread is asked to check it.
+// - CheckAltUps (on that request, then every ALT_UP_POLL_MS while any ALT is
+//   released): released -> up once the system's state shows the key up, or
+//   after ALT_UP_POLLS checks, reporting the ALT keystroke, and WM_HOOKALT 0
+//   when no ALT is left down.
+// - ForgetMissedReleases (on any press): down -> up, without a report of the
+//   key, when the system's state shows it up (its release was never seen);
+//   WM_HOOKALT 0 when that was the last ALT. Released ALTs are left alone.
+// HookThreadProc starts every key up.
 static BYTE KeyDown[256];    // keys whose press was reported and release not seen
 static BYTE AltUpPolls[256]; // per ALT key: checks left while its release waits to be reported
 
@@ -175,7 +189,7 @@ static VOID CALLBACK WatchdogProc(HWND, UINT, UINT_PTR, DWORD)
 // Tests only: remove the hook as the system does, without telling anyone.
 extern "C" __declspec(dllexport) void WINAPI DropHookForTest(void)
 {
-    PostThreadMessageW((DWORD)HookThreadId, WM_APP + 2, 0, 0);
+    PostThreadMessageW((DWORD)HookThreadId, WM_DROPHOOK, 0, 0);
 }
 
 // The same from another process: setting the named event "TessaroHookDrop"
@@ -214,7 +228,7 @@ static DWORD WINAPI HookThreadProc(LPVOID readyEvent)
         if (message.hwnd == NULL && message.message == WM_CHECKALTUP)
             CheckAltUps();
 #ifdef TESSAROHOOK_TEST
-        else if (message.hwnd == NULL && message.message == WM_APP + 2 && KeyboardHook)
+        else if (message.hwnd == NULL && message.message == WM_DROPHOOK && KeyboardHook)
             UnhookWindowsHookEx(KeyboardHook), KeyboardHook = NULL;
 #endif
         else

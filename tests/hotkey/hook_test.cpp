@@ -1,17 +1,17 @@
 // TessaroHook.dll (its test build, which can drop its hook the way the
 // system does) on a window of the test's own, fed with injected keys.
 #include "harness.h"
+#include "tessarohook/TessaroHook.h"
 
 namespace
 {
-const UINT WmHookKey = 0x8334, WmHookAlt = 0x833E;
 std::vector<std::string> Seen; // "K17" per WM_HOOKKEY, "A1" per WM_HOOKALT
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WmHookKey)
+    if (message == WM_HOOKKEY)
         Seen.push_back("K" + std::to_string(wParam));
-    else if (message == WmHookAlt)
+    else if (message == WM_HOOKALT)
         Seen.push_back("A" + std::to_string(lParam));
     return DefWindowProcW(window, message, wParam, lParam);
 }
