@@ -13,6 +13,8 @@ extern WCHAR AppTitle[APP_STRING_CAPACITY];
 extern HINSTANCE AppInstance;
 extern HWND MainWindow;
 extern OSVERSIONINFOW OsVersion;
+// Windows XP or later: version 5.1 on (Windows 9x is 4.x).
+BOOL IsWindowsXPOrLater(void);
 // Windows Vista or later: the NT family from major version 6 on.
 BOOL IsWindowsVistaOrLater(void);
 
@@ -56,3 +58,5 @@ int TrayIconSize(void);
 void LoadTrayIcons(void);
 // Probes the switch: the record's picture and tooltip say whether it is attached.
 void ChooseTrayPicture(void);
+// The same, and the shell is shown the result.
+void UpdateTrayIcon(void);

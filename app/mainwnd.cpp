@@ -7,7 +7,8 @@
 #include "audio/audio.h"
 #include "device/device.h"
 #include "hotkey/hotkey.h"
-#include "settings/settings.h"
+#include "settings/dialog.h"
+#include "settings/language.h"
 #include "resource.h"
 
 static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam, LRESULT *result)

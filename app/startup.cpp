@@ -4,7 +4,8 @@
 #include "audio/audio.h"
 #include "device/device.h"
 #include "hotkey/hotkey.h"
-#include "settings/settings.h"
+#include "settings/language.h"
+#include "settings/store.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -15,6 +16,11 @@ WCHAR AppTitle[APP_STRING_CAPACITY];
 HINSTANCE AppInstance;
 HWND MainWindow;
 OSVERSIONINFOW OsVersion;
+
+BOOL IsWindowsXPOrLater(void)
+{
+    return OsVersion.dwMajorVersion > 5 || (OsVersion.dwMajorVersion == 5 && OsVersion.dwMinorVersion >= 1);
+}
 
 BOOL IsWindowsVistaOrLater(void)
 {

@@ -2,7 +2,7 @@
 #include "platform/text.h"
 #include "app/app.h"
 #include "device/device.h"
-#include "settings/settings.h"
+#include "settings/language.h"
 #include "resource.h"
 
 #include <windowsx.h>
@@ -96,6 +96,14 @@ void ChooseTrayPicture(void)
     // The tooltip says what the picture shows, for those who cannot see it.
     TrayIcon.hIcon = attached ? AttachedIcon : NotAttachedIcon;
     CopyText(TrayIcon.szTip, attached ? AppTitle : NotAttachedTip, ARRAYSIZE(TrayIcon.szTip));
+}
+
+void UpdateTrayIcon(void)
+{
+    if (!TrayIcon.hWnd)
+        return;
+    ChooseTrayPicture();
+    Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
 }
 
 // Asks the shell for the notifications of its newer versions, which let the

@@ -4,8 +4,7 @@
 
 struct MUTE_STATE
 {
-    LONG Value;       // 0 not muted, anything else muted
-    DWORD ControlID;  // the speakers' mute control
+    LONG Value;  // 0 not muted, anything else muted
 };
 
 extern MUTE_STATE MuteState;

@@ -55,7 +55,6 @@ int ReadMuteState(OPEN_MIXER *mixer)
             continue;
         // Kept even when the value cannot be read: its changes are followed.
         mixer->MuteControl = control.dwControlID;
-        MuteState.ControlID = control.dwControlID;
 
         MIXERCONTROLDETAILS_BOOLEAN value;
         value.fValue = 0;

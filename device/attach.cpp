@@ -19,11 +19,3 @@ void RefreshSwitchState(void)
     SendSwitchCommand(SWITCH_STATUS);
     UpdateTrayIcon();
 }
-
-void UpdateTrayIcon(void)
-{
-    if (!TrayIcon.hWnd)
-        return;
-    ChooseTrayPicture();
-    Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
-}

@@ -36,4 +36,3 @@ void OnDeviceChange(WPARAM eventCode, LPARAM eventData);
 // Forgets the switch, tells it the mute state and shows on the tray icon
 // whether it is there: after a device-tree change and after a resume.
 void RefreshSwitchState(void);
-void UpdateTrayIcon(void);

@@ -1,4 +1,5 @@
 // Finding the switch among the present HID interfaces and opening it.
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "device/device.h"
 #include "app/app.h"
@@ -8,9 +9,8 @@
 
 HIDD_ATTRIBUTES DeviceAttributes;
 
-#define PATH_CAPACITY 1024
+#define INTERFACE_PATH_CAPACITY 1024
 #define KEY_NAME_CAPACITY 1024
-#define VALUE_CAPACITY 2048
 
 // The first top-level collection of either switch model.
 static const WCHAR *const ModelPatterns[] = {
@@ -58,7 +58,7 @@ static BOOL IsSerialOfRegisteredSwitch(const WCHAR *upperPath)
     BOOL match = FALSE;
     WCHAR modelName[KEY_NAME_CAPACITY];
     WCHAR instanceName[KEY_NAME_CAPACITY];
-    BYTE value[VALUE_CAPACITY];
+    static REGISTRY_VALUE serialValue;
     WCHAR serialText[64];
     for (DWORD modelIndex = 0;
          RegEnumKeyW(hidKey, modelIndex, modelName, KEY_NAME_CAPACITY) == ERROR_SUCCESS; ++modelIndex)
@@ -77,13 +77,11 @@ static BOOL IsSerialOfRegisteredSwitch(const WCHAR *upperPath)
             if (RegOpenKeyW(modelKey, instanceName, &instanceKey) != ERROR_SUCCESS)
                 continue;
             // A value shorter than 8 bytes counts with its missing bytes as zero.
-            ZeroMemory(value, 8);
-            DWORD size = VALUE_CAPACITY;
-            if (RegQueryValueExW(instanceKey, L"Serial", NULL, NULL, value, &size) == ERROR_SUCCESS)
+            if (ReadRegistryValue(instanceKey, L"Serial", &serialValue))
             {
                 ULONGLONG serial = 0;
                 for (int i = 7; i >= 0; --i)
-                    serial = (serial << 8) | value[i];
+                    serial = (serial << 8) | serialValue.Data[i];
                 FormatSerial(serial, serialText);
                 if (wcsstr(upperPath, serialText))
                     match = TRUE;
@@ -124,7 +122,7 @@ HANDLE OpenSwitchDevice(DWORD *reportLength)
     if (interfaces == INVALID_HANDLE_VALUE)
         return INVALID_HANDLE_VALUE;
 
-    WCHAR path[PATH_CAPACITY];
+    WCHAR path[INTERFACE_PATH_CAPACITY];
     SP_DEVICE_INTERFACE_DATA interfaceData;
     interfaceData.cbSize = sizeof(interfaceData);
     for (DWORD index = 0; SetupDiEnumDeviceInterfaces(interfaces, NULL, &hidGuid, index, &interfaceData); ++index)
@@ -145,7 +143,7 @@ HANDLE OpenSwitchDevice(DWORD *reportLength)
         }
 
         ZeroMemory(path, sizeof(path));
-        CopyText(path, detail->DevicePath, PATH_CAPACITY);
+        CopyText(path, detail->DevicePath, INTERFACE_PATH_CAPACITY);
         UpperCaseAscii(path);
         BOOL match = OsVersion.dwMajorVersion >= 5 ? HasModelPattern(path) : IsSerialOfRegisteredSwitch(path);
         if (match)

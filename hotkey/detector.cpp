@@ -3,7 +3,7 @@
 // and input only, once ALT is let go.
 #include "hotkey/hotkey.h"
 #include "device/device.h"
-#include "settings/settings.h"
+#include "settings/store.h"
 
 HOTKEY_SEQUENCE HotkeySequence = {0, 0, NO_TIMER, NO_TIMER};
 

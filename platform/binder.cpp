@@ -15,7 +15,6 @@ MODULE_ENTRY ModuleTable[] = {
     {"sensapi.dll", NULL},  {"msvfw32.dll", NULL},  {NULL, NULL},
 };
 
-#define PATH_CAPACITY 260
 #define DIRECTORY_CAPACITY 255
 #define LAYER_PATH_CAPACITY 261
 
@@ -156,9 +155,10 @@ static BOOL SameFolder(const char *a, const char *b)
     return CompareStringA(0x0409, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
 }
 
-static void ReadPath(DWORD length, char *path)
+// Empties a path that the system call returning length did not give whole.
+static void EmptyIfNotWhole(DWORD length, char *path)
 {
-    if (length == 0 || length >= PATH_CAPACITY)
+    if (length == 0 || length >= MAX_PATH)
         path[0] = 0;
 }
 
@@ -166,11 +166,11 @@ static void ReadPath(DWORD length, char *path)
 // the Windows or system folder and the layer does not.
 static BOOL IsLayerFromItsFolder(HMODULE layer)
 {
-    char system[PATH_CAPACITY], windows[PATH_CAPACITY], library[PATH_CAPACITY], program[PATH_CAPACITY];
-    ReadPath(GetSystemDirectoryA(system, PATH_CAPACITY), system);
-    ReadPath(GetWindowsDirectoryA(windows, PATH_CAPACITY), windows);
-    ReadPath(GetModuleFileNameA(layer, library, PATH_CAPACITY), library);
-    ReadPath(GetModuleFileNameA(NULL, program, PATH_CAPACITY), program);
+    char system[MAX_PATH], windows[MAX_PATH], library[MAX_PATH], program[MAX_PATH];
+    EmptyIfNotWhole(GetSystemDirectoryA(system, MAX_PATH), system);
+    EmptyIfNotWhole(GetWindowsDirectoryA(windows, MAX_PATH), windows);
+    EmptyIfNotWhole(GetModuleFileNameA(layer, library, MAX_PATH), library);
+    EmptyIfNotWhole(GetModuleFileNameA(NULL, program, MAX_PATH), program);
     CutToFolder(library);
     CutToFolder(program);
     if (SameFolder(program, windows) && !SameFolder(library, windows))
@@ -209,7 +209,7 @@ static HMODULE LoadSharedLayer(void)
         return NULL;
     HMODULE layer = NULL;
     char path[LAYER_PATH_CAPACITY + 1];
-    DWORD size = PATH_CAPACITY;
+    DWORD size = MAX_PATH;
     ZeroMemory(path, sizeof(path));
     if (query(key, "CommonFilesDir", NULL, NULL, (BYTE *)path, &size) == 0 &&
         Append(path, "\\Microsoft Shared\\MSLU\\") && Append(path, "unicows.dll"))

@@ -1,14 +1,13 @@
 // The About dialog: the program's version from its own version record and
 // the firmware version of the switch last found.
 #include "platform/text.h"
-#include "settings/settings.h"
+#include "settings/dialog.h"
+#include "settings/language.h"
 #include "app/app.h"
 #include "device/device.h"
 #include "resource.h"
 
 #include <stdio.h>
-
-#define PATH_CAPACITY 260
 
 // Formats into a buffer of APP_STRING_CAPACITY units; a text too long is cut.
 static void Compose(WCHAR *text, const WCHAR *format, ...)
@@ -24,9 +23,9 @@ static void Compose(WCHAR *text, const WCHAR *format, ...)
 static void ComposeSoftwareLine(WCHAR *line, const WCHAR *label)
 {
     CopyText(line, label, APP_STRING_CAPACITY);
-    WCHAR path[PATH_CAPACITY];
-    DWORD length = GetModuleFileNameW(NULL, path, PATH_CAPACITY);
-    if (length == 0 || length >= PATH_CAPACITY)
+    WCHAR path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
         return;
     DWORD handle;
     DWORD size = GetFileVersionInfoSizeW(path, &handle);
@@ -48,7 +47,6 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG)
     {
-        OpenDialog = dialog;
         WCHAR software[APP_STRING_CAPACITY] = L"", firmware[APP_STRING_CAPACITY] = L"";
         WCHAR about[APP_STRING_CAPACITY] = L"", line[APP_STRING_CAPACITY];
         LoadLocalString(IDS_SOFTWARE_VERSION, software, APP_STRING_CAPACITY);

@@ -1,6 +1,6 @@
 // Choosing and loading the language library.
 #include "platform/text.h"
-#include "settings/settings.h"
+#include "settings/language.h"
 #include "app/app.h"
 
 HMODULE ResourceModule;

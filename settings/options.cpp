@@ -1,6 +1,9 @@
 // The Options dialog: hotkey switching on or off, the hotkey sequence, and the
 // device connection sounds. Choices stay pending until OK.
-#include "settings/settings.h"
+#include "settings/dialog.h"
+#include "settings/language.h"
+#include "settings/sounds.h"
+#include "settings/store.h"
 #include "app/app.h"
 #include "hotkey/hotkey.h"
 #include "resource.h"
@@ -11,7 +14,8 @@ static LONG PendingEnableKeys;
 static int PendingSounds;
 static int SoundsAtOpening;
 
-// The radio buttons in the order OK reads them, with the key each gives.
+// The radio buttons with the key each gives. The last one also stands for
+// any stored key that the others do not offer.
 static const struct
 {
     int Id;
@@ -33,30 +37,46 @@ static void SetChecked(HWND dialog, int id, BOOL checked)
     SendMessageW(GetDlgItem(dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-// The button of a stored key: any key but the three offered is the last one.
+#define LAST_KEY_BUTTON KeyButtons[ARRAYSIZE(KeyButtons) - 1]
+
 static int ButtonOfKey(LONG key)
 {
-    for (int i = 0; i < 3; ++i)
-        if (KeyButtons[i].Key == key)
-            return KeyButtons[i].Id;
-    return IDC_KEY_CTRL_CTRL_SHIFT;
+    for (const auto &button : KeyButtons)
+        if (button.Key == key)
+            return button.Id;
+    return LAST_KEY_BUTTON.Id;
+}
+
+// The key of the first checked button; with none checked, the last button's.
+static LONG CheckedKey(HWND dialog)
+{
+    for (const auto &button : KeyButtons)
+        if (IsChecked(dialog, button.Id))
+            return button.Key;
+    return LAST_KEY_BUTTON.Key;
+}
+
+// The radio button to show checked: at opening the stored key's; later the
+// one the user checked, or the stored key's while none is.
+static int ChosenKeyButton(HWND dialog, BOOL opening)
+{
+    if (!opening)
+        for (const auto &button : KeyButtons)
+            if (IsChecked(dialog, button.Id))
+                return button.Id;
+    return ButtonOfKey(Settings.ActiveKey);
 }
 
 // The hotkey check box and the radio buttons as the pending value says:
-// exactly one radio button checked, the one already chosen if there is one.
+// exactly one radio button checked, all of them greyed while hotkeys are off.
 static void ShowKeyChoice(HWND dialog, BOOL opening)
 {
     SetChecked(dialog, IDC_ENABLE_KEYS, PendingEnableKeys != 0);
-    int chosen = 0;
-    for (int i = 0; i < 4 && !opening && !chosen; ++i)
-        if (IsChecked(dialog, KeyButtons[i].Id))
-            chosen = KeyButtons[i].Id;
-    if (!chosen)
-        chosen = ButtonOfKey(Settings.ActiveKey);
-    for (int i = 0; i < 4; ++i)
+    int chosen = ChosenKeyButton(dialog, opening);
+    for (const auto &button : KeyButtons)
     {
-        SetChecked(dialog, KeyButtons[i].Id, KeyButtons[i].Id == chosen);
-        EnableWindow(GetDlgItem(dialog, KeyButtons[i].Id), PendingEnableKeys != 0);
+        SetChecked(dialog, button.Id, button.Id == chosen);
+        EnableWindow(GetDlgItem(dialog, button.Id), PendingEnableKeys != 0);
     }
 }
 
@@ -92,13 +112,7 @@ static void SetTexts(HWND dialog)
 static void OnOk(HWND dialog)
 {
     Settings.EnableKeys = PendingEnableKeys;
-    Settings.ActiveKey = -1;
-    for (int i = 0; i < 3; ++i)
-        if (IsChecked(dialog, KeyButtons[i].Id))
-        {
-            Settings.ActiveKey = KeyButtons[i].Key;
-            break;
-        }
+    Settings.ActiveKey = CheckedKey(dialog);
     SaveSettings();
     if (Settings.EnableKeys)
         StartSequenceTimer();
@@ -112,7 +126,6 @@ INT_PTR CALLBACK OptionsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 {
     if (message == WM_INITDIALOG)
     {
-        OpenDialog = dialog;
         SetTexts(dialog);
         PendingEnableKeys = Settings.EnableKeys;
         PendingSounds = SoundsAtOpening = ConnectionSoundsEnabled();

@@ -1,41 +1,19 @@
 // The Windows device connect and disconnect sounds: silenced by emptying the
 // sound of the user's scheme, with the former sound kept in "Old" so that it
 // can be given back.
-#include "settings/settings.h"
+#include "settings/sounds.h"
 #include "app/app.h"
-
-#define SOUND_CAPACITY 2048
+#include "platform/registry.h"
 
 static const WCHAR ConnectCurrent[] = L"AppEvents\\Schemes\\Apps\\.Default\\DeviceConnect\\.Current";
 static const WCHAR ConnectDefault[] = L"AppEvents\\Schemes\\Apps\\.Default\\DeviceConnect\\.Default";
 static const WCHAR DisconnectCurrent[] = L"AppEvents\\Schemes\\Apps\\.Default\\DeviceDisconnect\\.Current";
 static const WCHAR DisconnectDefault[] = L"AppEvents\\Schemes\\Apps\\.Default\\DeviceDisconnect\\.Default";
 
-// A value as read: its data in a zero-filled buffer, its type and size.
-struct SOUND_VALUE
-{
-    BYTE Data[SOUND_CAPACITY];
-    DWORD Type;
-    DWORD Size;
-};
-
-static BOOL ReadSound(HKEY key, const WCHAR *name, SOUND_VALUE *value)
-{
-    ZeroMemory(value->Data, sizeof(value->Data));
-    value->Type = REG_NONE;
-    value->Size = SOUND_CAPACITY;
-    return RegQueryValueExW(key, name, NULL, &value->Type, value->Data, &value->Size) == ERROR_SUCCESS;
-}
-
 // No sound at all: no data, or a string whose first character ends it.
-static BOOL IsEmptySound(const SOUND_VALUE *value)
+static BOOL IsEmptySound(const REGISTRY_VALUE *value)
 {
     return value->Size < sizeof(WCHAR) || *(const WCHAR *)value->Data == 0;
-}
-
-BOOL IsWindowsXPOrLater(void)
-{
-    return OsVersion.dwMajorVersion > 5 || (OsVersion.dwMajorVersion == 5 && OsVersion.dwMinorVersion >= 1);
 }
 
 int ConnectionSoundsEnabled(void)
@@ -43,14 +21,14 @@ int ConnectionSoundsEnabled(void)
     if (!IsWindowsXPOrLater())
         return 0;
     static const WCHAR *const CurrentKeys[] = {ConnectCurrent, DisconnectCurrent};
-    static SOUND_VALUE value;
+    static REGISTRY_VALUE value;
     int count = 2;
     for (const WCHAR *path : CurrentKeys)
     {
         HKEY key;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
             continue;
-        if (ReadSound(key, NULL, &value) && value.Size == 0)
+        if (ReadRegistryValue(key, NULL, &value) && value.Size == 0)
             --count;
         RegCloseKey(key);
     }
@@ -60,11 +38,11 @@ int ConnectionSoundsEnabled(void)
 void EnableEventSound(const WCHAR *currentPath, const WCHAR *defaultPath, int enable)
 {
     // Off the stack: two values of 2 KB each.
-    static SOUND_VALUE current, source;
+    static REGISTRY_VALUE current, source;
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, currentPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
-    if (!ReadSound(key, NULL, &current))
+    if (!ReadRegistryValue(key, NULL, &current))
     {
         RegCloseKey(key);
         return;
@@ -79,13 +57,13 @@ void EnableEventSound(const WCHAR *currentPath, const WCHAR *defaultPath, int en
     }
     else
     {
-        BOOL found = ReadSound(key, L"Old", &source) && !IsEmptySound(&source);
+        BOOL found = ReadRegistryValue(key, L"Old", &source) && !IsEmptySound(&source);
         if (!found)
         {
             HKEY defaultKey;
             if (RegOpenKeyExW(HKEY_CURRENT_USER, defaultPath, 0, KEY_READ, &defaultKey) == ERROR_SUCCESS)
             {
-                found = ReadSound(defaultKey, NULL, &source);
+                found = ReadRegistryValue(defaultKey, NULL, &source);
                 RegCloseKey(defaultKey);
             }
         }

@@ -1,21 +1,19 @@
 // The two per-user settings, kept under HKCU\Software\Quorvik\Swivo.
-#include "settings/settings.h"
+#include "settings/store.h"
+#include "platform/registry.h"
 
 SETTINGS Settings = {1, 17};
 
 static const WCHAR SettingsKey[] = L"Software\\Quorvik\\Swivo";
 
-#define VALUE_CAPACITY 2048
-
 // The first four bytes of the value, whatever its type; a shorter value counts
 // its missing bytes as zero. A value that cannot be read gives the default.
 static LONG ReadSettingValue(HKEY key, const WCHAR *name, LONG defaultValue)
 {
-    BYTE data[VALUE_CAPACITY];
-    ZeroMemory(data, sizeof(LONG));
-    DWORD size = VALUE_CAPACITY;
-    if (RegQueryValueExW(key, name, NULL, NULL, data, &size) != ERROR_SUCCESS)
+    static REGISTRY_VALUE value;
+    if (!ReadRegistryValue(key, name, &value))
         return defaultValue;
+    const BYTE *data = value.Data;
     return (LONG)(data[0] | (data[1] << 8) | (data[2] << 16) | ((DWORD)data[3] << 24));
 }
 

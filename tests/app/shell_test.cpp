@@ -3,7 +3,7 @@
 #include "harness.h"
 #include "app/app.h"
 #include "device/device.h"
-#include "settings/settings.h"
+#include "settings/language.h"
 #include "resource.h"
 
 #include <dbt.h>

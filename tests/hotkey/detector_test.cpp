@@ -5,7 +5,7 @@
 #include "app/app.h"
 #include "device/device.h"
 #include "hotkey/hotkey.h"
-#include "settings/settings.h"
+#include "settings/store.h"
 
 #include <sstream>
 

@@ -2,7 +2,7 @@
 // This program runs with a German user-interface language (LC_ALL=de_DE.UTF-8).
 #include "harness.h"
 #include "app/app.h"
-#include "settings/settings.h"
+#include "settings/language.h"
 #include "resource.h"
 
 namespace

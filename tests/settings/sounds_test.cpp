@@ -1,7 +1,7 @@
 // The device connection sounds against the prefix's real registry.
 #include "harness.h"
 #include "app/app.h"
-#include "settings/settings.h"
+#include "settings/sounds.h"
 
 namespace
 {

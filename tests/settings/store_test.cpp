@@ -1,6 +1,6 @@
 // The settings store against the prefix's real registry.
 #include "harness.h"
-#include "settings/settings.h"
+#include "settings/store.h"
 
 namespace
 {

@@ -6,7 +6,7 @@
 // that the broadcast replaced was destroyed; then the process's own small-icon
 // size and the taskbar's scale as the system reports it.
 #include "app/app.h"
-#include "settings/settings.h"
+#include "settings/language.h"
 
 #include <stdio.h>
 
