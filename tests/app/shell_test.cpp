@@ -1,5 +1,5 @@
-// The shell's own pieces, linked in: the window class, tray notifications and
-// the icon refresh, without a running program.
+// The shell's own pieces, linked in: tray notifications and the icon refresh,
+// without a running program.
 #include "harness.h"
 #include "app/app.h"
 #include "device/device.h"
@@ -23,24 +23,6 @@ class Shell : public RigTest
         ZeroMemory(&TrayIcon, sizeof(TrayIcon));
     }
 };
-
-TEST_F(Shell, MainWindowClassIsRegisteredAsTheProgramNeedsIt)
-{
-    LoadStringW(AppInstance, IDS_APP_NAME, WindowClassName, APP_STRING_CAPACITY);
-    ASSERT_STREQ(WindowClassName, L"ORNAX");
-    RegisterMainWindowClass(AppInstance);
-    WNDCLASSEXW registered{};
-    registered.cbSize = sizeof(registered);
-    ASSERT_TRUE(GetClassInfoExW(AppInstance, L"ORNAX", &registered));
-    EXPECT_EQ(registered.style, (UINT)(CS_HREDRAW | CS_VREDRAW));
-    EXPECT_EQ(registered.lpfnWndProc, MainWndProc);
-    EXPECT_EQ(registered.lpszMenuName, MAKEINTRESOURCEW(IDR_MAIN_MENU));
-    EXPECT_EQ(registered.hbrBackground, (HBRUSH)(COLOR_WINDOW + 1));
-    EXPECT_NE(registered.hIcon, (HICON)NULL);
-    EXPECT_NE(registered.hIconSm, (HICON)NULL);
-    EXPECT_NE(registered.hCursor, (HCURSOR)NULL);
-    UnregisterClassW(L"ORNAX", AppInstance);
-}
 
 TEST_F(Shell, NotificationsForAnotherIconChangeNothing)
 {

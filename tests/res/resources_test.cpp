@@ -1,321 +1,312 @@
-// The shipped files' resources, read back at run time from dist\.
+// What the user sees of the shipped resources: the dialogs as the program
+// fills them in every language, the language libraries against the
+// executable, the icons at the sizes the shell asks for, the version record.
 #include "harness.h"
+#include "app/app.h"
+#include "settings/dialog.h"
+#include "settings/language.h"
+#include "resource.h"
 
 #include <cstring>
 
 namespace
 {
+const wchar_t *const LanguageTags[] = {L"SCH", L"TCH", L"DE", L"ES", L"FR", L"IT", L"JP", L"KR", L"NL"};
+
 HMODULE LoadAsData(const std::wstring &file)
 {
     return LoadLibraryExW(file.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
 }
 
+std::wstring LibraryPath(const wchar_t *tag) { return DistFolder() + L"\\RES_" + tag + L".DLL"; }
+
+// Collects the numbered resources of a type.
+BOOL CALLBACK CollectNumbered(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found)
+{
+    if (IS_INTRESOURCE(name))
+        ((std::vector<UINT> *)found)->push_back((UINT)(ULONG_PTR)name);
+    return TRUE;
+}
+
+std::vector<UINT> NumberedResources(HMODULE module, LPCWSTR type)
+{
+    std::vector<UINT> names;
+    EnumResourceNamesW(module, type, CollectNumbered, (LONG_PTR)&names);
+    return names;
+}
+
 std::wstring StringOf(HMODULE module, UINT id)
 {
-    wchar_t buffer[300];
-    int length = LoadStringW(module, id, buffer, 300);
+    wchar_t buffer[1000];
+    int length = LoadStringW(module, id, buffer, 1000);
     return std::wstring(buffer, length > 0 ? length : 0);
 }
 
-std::vector<UINT> PopupIds(HMENU popup)
+// Every string of a module: its string table's blocks hold 16 each.
+std::map<UINT, std::wstring> StringsOf(HMODULE module)
+{
+    std::map<UINT, std::wstring> strings;
+    for (UINT block : NumberedResources(module, (LPCWSTR)RT_STRING))
+        for (UINT id = (block - 1) * 16; id < block * 16; ++id)
+        {
+            std::wstring text = StringOf(module, id);
+            if (!text.empty())
+                strings[id] = text;
+        }
+    return strings;
+}
+
+// The tray menu's commands in order (0 for a separator) and its item texts.
+std::vector<UINT> TrayCommands(HMODULE module, std::vector<std::wstring> *texts = nullptr)
 {
     std::vector<UINT> ids;
-    for (int i = 0; i < GetMenuItemCount(popup); ++i)
+    HMENU menu = LoadMenuW(module, MAKEINTRESOURCEW(IDR_TRAY_MENU));
+    HMENU popup = menu ? GetSubMenu(menu, 0) : NULL;
+    for (int i = 0; popup && i < GetMenuItemCount(popup); ++i)
+    {
         ids.push_back(GetMenuItemID(popup, i));
+        wchar_t text[200] = L"";
+        GetMenuStringW(popup, i, text, 200, MF_BYPOSITION);
+        if (texts)
+            texts->push_back(text);
+    }
+    if (menu)
+        DestroyMenu(menu);
     return ids;
 }
 
-const std::vector<UINT> TrayMenuIds = {32773, 0, 32779, 32780, 0, 32776, 104, 0, 105};
+size_t CountOf(const std::wstring &text, wchar_t c) { return (size_t)std::count(text.begin(), text.end(), c); }
 
-// Reading an extended dialog template.
-struct Reader
+std::wstring ClassOf(HWND window)
 {
-    const BYTE *at;
-    WORD Word() { WORD v; memcpy(&v, at, 2); at += 2; return v; }
-    DWORD Dword() { DWORD v; memcpy(&v, at, 4); at += 4; return v; }
-    short Short() { return (short)Word(); }
-    std::wstring Text()
-    {
-        std::wstring text;
-        for (WORD c = Word(); c; c = Word())
-            text += (wchar_t)c;
-        return text;
-    }
-    // A name or ordinal: 0xFFFF then the ordinal, or a string.
-    std::wstring NameOrOrdinal()
-    {
-        WORD first;
-        memcpy(&first, at, 2);
-        if (first == 0xFFFF)
-        {
-            at += 2;
-            return L"#" + std::to_wstring(Word());
-        }
-        return Text();
-    }
-    void AlignDword() { at = (const BYTE *)(((ULONG_PTR)at + 3) & ~(ULONG_PTR)3); }
-};
-
-struct Control
-{
-    DWORD style;
-    short x, y, cx, cy;
-    int id;
-    std::wstring className, text;
-};
-
-struct Dialog
-{
-    DWORD style = 0, exStyle = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;
-    std::wstring caption, font;
-    WORD pointSize = 0, weight = 0;
-    std::vector<Control> controls;
-};
-
-Dialog ReadDialog(HMODULE module, WORD id)
-{
-    Dialog dialog;
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), (LPCWSTR)RT_DIALOG);
-    if (!resource)
-        return dialog;
-    Reader r{(const BYTE *)LockResource(LoadResource(module, resource))};
-    EXPECT_EQ(r.Word(), 1);      // version
-    EXPECT_EQ(r.Word(), 0xFFFF); // extended template
-    r.Dword();                   // help id
-    dialog.exStyle = r.Dword();
-    dialog.style = r.Dword();
-    WORD count = r.Word();
-    dialog.x = r.Short(), dialog.y = r.Short(), dialog.cx = r.Short(), dialog.cy = r.Short();
-    r.NameOrOrdinal(); // menu
-    r.NameOrOrdinal(); // class
-    dialog.caption = r.Text();
-    if (dialog.style & DS_SETFONT)
-    {
-        dialog.pointSize = r.Word();
-        dialog.weight = r.Word();
-        r.at += 2; // italic, charset
-        dialog.font = r.Text();
-    }
-    for (WORD i = 0; i < count; ++i)
-    {
-        r.AlignDword();
-        Control control;
-        r.Dword(); // help id
-        EXPECT_EQ(r.Dword(), 0u) << "no control has an extended style";
-        control.style = r.Dword();
-        control.x = r.Short(), control.y = r.Short(), control.cx = r.Short(), control.cy = r.Short();
-        control.id = (int)r.Dword();
-        control.className = r.NameOrOrdinal();
-        control.text = r.NameOrOrdinal();
-        WORD extra = r.Word();
-        r.at += extra;
-        dialog.controls.push_back(control);
-    }
-    return dialog;
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
 }
 
-struct ExpectedControl
+std::vector<HWND> VisibleChildren(HWND dialog)
 {
-    int id;
-    DWORD style;
-    short x, y, cx, cy;
-    const wchar_t *text;  // NULL: not checked
-};
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)
+            children.push_back(child);
+    return children;
+}
 
-void ExpectControls(const Dialog &dialog, const std::vector<ExpectedControl> &expected)
+// The size that a text takes in a control's font: on one line, or wrapped
+// to a width.
+SIZE TextSize(HWND control, const std::wstring &text, int wrapWidth)
 {
-    ASSERT_EQ(dialog.controls.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i)
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageW(control, WM_GETFONT, 0, 0));
+    RECT box = {0, 0, wrapWidth ? wrapWidth : 10000, 0};
+    UINT flags = DT_CALCRECT | DT_NOPREFIX | (wrapWidth ? DT_WORDBREAK : DT_SINGLELINE);
+    DrawTextW(dc, text.c_str(), -1, &box, flags);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return {box.right - box.left, box.bottom - box.top};
+}
+
+// Every text shows whole: a push button's within its edges, a check box's or
+// radio button's beside its box, a group box's caption on its frame, a
+// static's wrapped within it. The caption fits beside the title bar's buttons.
+void ExpectEveryTextFits(HWND dialog)
+{
+    for (HWND control : VisibleChildren(dialog))
     {
-        SCOPED_TRACE(i);
-        const Control &c = dialog.controls[i];
-        EXPECT_EQ(c.id, expected[i].id);
-        EXPECT_EQ(c.style, expected[i].style);
-        EXPECT_EQ(c.x, expected[i].x);
-        EXPECT_EQ(c.y, expected[i].y);
-        EXPECT_EQ(c.cx, expected[i].cx);
-        EXPECT_EQ(c.cy, expected[i].cy);
-        if (expected[i].text)
+        std::wstring text = WindowTextOf(control);
+        LONG style = GetWindowLongW(control, GWL_STYLE);
+        if (text.empty() || (ClassOf(control) == L"Static" && (style & SS_TYPEMASK) == SS_ICON))
+            continue;
+        SCOPED_TRACE(testing::Message() << "control " << GetDlgCtrlID(control));
+        RECT client;
+        GetClientRect(control, &client);
+        int width = client.right, height = client.bottom;
+        if (ClassOf(control) == L"Static")
         {
-            EXPECT_EQ(c.text, expected[i].text);
+            SIZE wrapped = TextSize(control, text, width);
+            EXPECT_LE(wrapped.cx, width) << "a word longer than the line";
+            EXPECT_LE(wrapped.cy, height) << "lines cut off";
+            continue;
+        }
+        SIZE line = TextSize(control, text, 0);
+        EXPECT_LE(line.cy, height);
+        switch (style & BS_TYPEMASK)
+        {
+        case BS_PUSHBUTTON:
+        case BS_DEFPUSHBUTTON:
+            EXPECT_LE(line.cx + 2 * GetSystemMetrics(SM_CXEDGE), width);
+            break;
+        case BS_GROUPBOX:
+            EXPECT_LE(line.cx + line.cy, width);
+            break;
+        default: // check box, radio button: the box and a gap come first
+            EXPECT_LE(line.cx + line.cy + line.cy / 2, width);
         }
     }
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    HFONT captionFont = CreateFontIndirectW(&metrics.lfCaptionFont);
+    HDC dc = GetDC(dialog);
+    HGDIOBJ old = SelectObject(dc, captionFont);
+    SIZE caption;
+    std::wstring title = WindowTextOf(dialog);
+    GetTextExtentPoint32W(dc, title.c_str(), (int)title.size(), &caption);
+    SelectObject(dc, old);
+    ReleaseDC(dialog, dc);
+    DeleteObject(captionFont);
+    RECT window;
+    GetWindowRect(dialog, &window);
+    EXPECT_LE(caption.cx + 2 * metrics.iCaptionWidth, window.right - window.left) << "the caption";
 }
 
-// (width, bits per pixel) of every image of an icon group.
-std::vector<std::pair<int, int>> IconImages(HMODULE module, WORD group, int *dibImages)
+// No two controls overlap, unless one is a group box around the other.
+void ExpectNoOverlaps(HWND dialog)
 {
-    std::vector<std::pair<int, int>> images;
-    *dibImages = 0;
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(group), (LPCWSTR)RT_GROUP_ICON);
-    if (!resource)
-        return images;
-    const BYTE *data = (const BYTE *)LockResource(LoadResource(module, resource));
-    WORD count;
-    memcpy(&count, data + 4, 2);
-    for (WORD i = 0; i < count; ++i)
-    {
-        const BYTE *entry = data + 6 + i * 14;
-        int width = entry[0] ? entry[0] : 256;
-        WORD bits, iconId;
-        memcpy(&bits, entry + 6, 2);
-        memcpy(&iconId, entry + 12, 2);
-        images.push_back({width, bits});
-        HRSRC image = FindResourceW(module, MAKEINTRESOURCEW(iconId), (LPCWSTR)RT_ICON);
-        if (image)
+    std::vector<HWND> children = VisibleChildren(dialog);
+    auto isGroup = [](HWND control) {
+        return ClassOf(control) == L"Button" && (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+    };
+    for (size_t i = 0; i < children.size(); ++i)
+        for (size_t j = i + 1; j < children.size(); ++j)
         {
-            const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *)LockResource(LoadResource(module, image));
-            if (header->biSize == sizeof(BITMAPINFOHEADER) && header->biWidth == width &&
-                header->biHeight == 2 * width && header->biBitCount == bits)
-                ++*dibImages;
+            RECT a, b, common, both;
+            GetWindowRect(children[i], &a);
+            GetWindowRect(children[j], &b);
+            if (!IntersectRect(&common, &a, &b))
+                continue;
+            UnionRect(&both, &a, &b);
+            bool nested = (isGroup(children[i]) && EqualRect(&both, &a)) || (isGroup(children[j]) && EqualRect(&both, &b));
+            EXPECT_TRUE(nested) << GetDlgCtrlID(children[i]) << " and " << GetDlgCtrlID(children[j]) << " overlap";
         }
-    }
-    return images;
 }
 }
 
-class ShippedFiles : public ::testing::Test
+// Both dialogs, filled by the program's own dialog procedures from each
+// language library's strings (the templates are the executable's).
+TEST(Dialogs, EveryTextFitsAndNoControlsOverlapInEveryLanguage)
 {
-  protected:
-    HMODULE program = NULL;
-    void SetUp() override
+    AppInstance = GetModuleHandleW(NULL);
+    LoadStringW(AppInstance, IDS_PRODUCT_NAME, AppTitle, APP_STRING_CAPACITY);
+    OsVersion.dwOSVersionInfoSize = sizeof(OsVersion);
+    GetVersionExW(&OsVersion);
+    std::vector<std::wstring> languages = {L""};
+    languages.insert(languages.end(), std::begin(LanguageTags), std::end(LanguageTags));
+    for (const std::wstring &tag : languages)
     {
-        program = LoadAsData(ProgramPath());
-        ASSERT_NE(program, (HMODULE)NULL);
+        SCOPED_TRACE(testing::Message() << "language " << std::string(tag.begin(), tag.end()));
+        HMODULE library = tag.empty() ? NULL : LoadAsData(LibraryPath(tag.c_str()));
+        ResourceModule = library ? library : AppInstance;
+        ASSERT_TRUE(tag.empty() || library);
+        const std::pair<UINT, DLGPROC> dialogs[] = {{IDD_OPTIONS, OptionsDlgProc}, {IDD_ABOUT, AboutDlgProc}};
+        for (const auto &dialog : dialogs)
+        {
+            SCOPED_TRACE(testing::Message() << "dialog " << dialog.first);
+            HWND window = CreateDialogParamW(AppInstance, MAKEINTRESOURCEW(dialog.first), NULL, dialog.second, 0);
+            ASSERT_NE(window, (HWND)NULL);
+            if (tag == L"DE" && dialog.first == IDD_OPTIONS)
+            {
+                EXPECT_EQ(WindowTextOf(GetDlgItem(window, IDCANCEL)), L"Abbrechen") << "the library's texts are shown";
+            }
+            ExpectEveryTextFits(window);
+            ExpectNoOverlaps(window);
+            DestroyWindow(window);
+        }
+        ResourceModule = AppInstance;
+        if (library)
+            FreeLibrary(library);
     }
-    void TearDown() override { FreeLibrary(program); }
-};
+}
 
-TEST_F(ShippedFiles, ProgramCarriesTheEnglishStringTable)
+// A language library carries every string and every tray-menu command of the
+// executable (a missing one would show in English), keeps the names, fits the
+// program's buffers, and holds no dialog template (it would never be used).
+TEST(LanguageLibraries, EachCarriesWhatTheExecutableCarries)
 {
-    const std::vector<std::wstring> texts = {
-        L"Swivo", L"About", L"Software Version", L"Firmware Version", L"Swivo Not Attached", L"Options...", L"ORNAX",
-        L"Hotkey Sequence", L"Enable Hotkey Switching", L"Enable Device Connection Sounds", L"Control - Control",
-        L"NumLock/Clear - NumLock/Clear", L"Scroll Lock - Scroll Lock", L"Control - Control - Shift", L"Switch Host",
-        L"Exit", L"OK", L"Cancel", L"", // 121, a notice of our own: checked below
-        L"Pressing ALT while entering the key sequence will switch control\n(video and input) only.", L"Swivo",
-        L"Swivo Not Attached", L"ORNAX"};
-    for (UINT id = 103; id <= 125; ++id)
+    HMODULE program = LoadAsData(ProgramPath());
+    ASSERT_NE(program, (HMODULE)NULL);
+    std::map<UINT, std::wstring> english = StringsOf(program);
+    ASSERT_GT(english.size(), 10u);
+    std::vector<UINT> commands = TrayCommands(program);
+    ASSERT_GT(commands.size(), 4u);
+    for (const wchar_t *tag : LanguageTags)
     {
-        SCOPED_TRACE(id);
-        if (id == 121)
-            EXPECT_FALSE(StringOf(program, id).empty());
-        else
-            EXPECT_EQ(StringOf(program, id), texts[id - 103]);
+        SCOPED_TRACE(testing::Message() << "RES_" << std::string(tag, tag + wcslen(tag)));
+        HMODULE library = LoadAsData(LibraryPath(tag));
+        ASSERT_NE(library, (HMODULE)NULL);
+        std::map<UINT, std::wstring> strings = StringsOf(library);
+        for (const auto &entry : english)
+        {
+            SCOPED_TRACE(entry.first);
+            const std::wstring &text = strings[entry.first];
+            EXPECT_FALSE(text.empty());
+            EXPECT_LT(text.size(), entry.first == IDS_ALT_NOTE ? 260u : (size_t)APP_STRING_CAPACITY);
+            if (entry.second == L"Swivo" || entry.second == L"ORNAX")
+            {
+                EXPECT_EQ(text, entry.second) << "a name stays as it is";
+            }
+            EXPECT_EQ(CountOf(text, L'\n'), CountOf(entry.second, L'\n')) << "line breaks as in the executable";
+        }
+        std::vector<std::wstring> texts;
+        EXPECT_EQ(TrayCommands(library, &texts), commands);
+        for (size_t i = 0; i < texts.size() && i < commands.size(); ++i)
+            EXPECT_EQ(texts[i].empty(), commands[i] == 0) << "item " << i;
+        EXPECT_TRUE(NumberedResources(library, (LPCWSTR)RT_DIALOG).empty());
+        FreeLibrary(library);
     }
+    FreeLibrary(program);
 }
 
-TEST_F(ShippedFiles, ProgramMenusHoldTheirCommandsInOrder)
+// Sharp at every scale and on every display: each icon group has a true-colour
+// image at every size the notification area and Explorer use, 16- and
+// 256-colour images at 16 and 32 pixels, and every image is a bitmap with its
+// mask (Windows XP reads no other kind).
+TEST(ShippedFiles, IconsHaveAnImageForEverySizeTheShellUses)
 {
-    HMENU tray = LoadMenuW(program, MAKEINTRESOURCEW(129));
-    ASSERT_NE(tray, (HMENU)NULL);
-    EXPECT_EQ(GetMenuItemCount(tray), 1);
-    EXPECT_EQ(PopupIds(GetSubMenu(tray, 0)), TrayMenuIds);
-    wchar_t text[100];
-    GetMenuStringW(GetSubMenu(tray, 0), 0, text, 100, MF_BYPOSITION);
-    EXPECT_STREQ(text, L"Swivo All");
-    DestroyMenu(tray);
-
-    HMENU main = LoadMenuW(program, MAKEINTRESOURCEW(109));
-    ASSERT_NE(main, (HMENU)NULL);
-    ASSERT_EQ(GetMenuItemCount(main), 2);
-    EXPECT_EQ(PopupIds(GetSubMenu(main, 0)), std::vector<UINT>{105});
-    EXPECT_EQ(PopupIds(GetSubMenu(main, 1)), std::vector<UINT>{104});
-    GetMenuStringW(main, 1, text, 100, MF_BYPOSITION);
-    EXPECT_STREQ(text, L"&Help");
-    DestroyMenu(main);
-}
-
-TEST_F(ShippedFiles, AcceleratorsAreAltQuestionMarkAndAltSlash)
-{
-    HRSRC resource = FindResourceW(program, MAKEINTRESOURCEW(109), (LPCWSTR)RT_ACCELERATOR);
-    ASSERT_NE(resource, (HRSRC)NULL);
-    ASSERT_EQ(SizeofResource(program, resource), 16u);
-    const BYTE *entries = (const BYTE *)LockResource(LoadResource(program, resource));
-    for (int i = 0; i < 2; ++i)
-    {
-        WORD flags, key, command;
-        memcpy(&flags, entries + i * 8, 2);
-        memcpy(&key, entries + i * 8 + 2, 2);
-        memcpy(&command, entries + i * 8 + 4, 2);
-        EXPECT_EQ(flags & ~0x80, FALT) << "a plain character with Alt";
-        EXPECT_EQ(key, i == 0 ? '?' : '/');
-        EXPECT_EQ(command, 104);
-    }
-}
-
-TEST_F(ShippedFiles, AboutDialogTemplate)
-{
-    Dialog about = ReadDialog(program, 103);
-    EXPECT_EQ(about.style, 0x00C800C8u);
-    EXPECT_EQ(about.x, 22);
-    EXPECT_EQ(about.y, 17);
-    EXPECT_EQ(about.cx, 247);
-    EXPECT_EQ(about.cy, 49);
-    EXPECT_EQ(about.caption, L"About");
-    EXPECT_EQ(about.pointSize, 8);
-    EXPECT_EQ(about.font, L"MS Shell Dlg");
-    ExpectControls(about, {{2, 0x50000003, 14, 9, 20, 20, L"#107"},
-                           {1000, 0x50020080, 49, 10, 119, 8, L"ORNAX Version 1.0"},
-                           {-1, 0x50020000, 49, 36, 166, 8, nullptr},
-                           {1, 0x50030001, 186, 6, 49, 15, L"OK"},
-                           {1001, 0x50020080, 49, 23, 119, 8, L"ORNAX Version 1.0"}});
-}
-
-TEST_F(ShippedFiles, OptionsDialogTemplate)
-{
-    Dialog options = ReadDialog(program, 131);
-    EXPECT_EQ(options.style, 0x80C800C8u);
-    EXPECT_EQ(options.x, 0);
-    EXPECT_EQ(options.y, 0);
-    EXPECT_EQ(options.cx, 316);
-    EXPECT_EQ(options.cy, 163);
-    EXPECT_EQ(options.caption, L"Options");
-    EXPECT_EQ(options.pointSize, 8);
-    EXPECT_EQ(options.weight, 400);
-    EXPECT_EQ(options.font, L"MS Shell Dlg");
-    ExpectControls(options,
-                   {{1, 0x50010001, 259, 142, 50, 14, L"OK"},
-                    {2, 0x50010000, 199, 142, 56, 14, L"Cancel"},
-                    {1002, 0x50010003, 21, 20, 240, 10, L"Enable Key Switching"},
-                    {1007, 0x50030009, 31, 36, 230, 10, L"Control - Control"},
-                    {1004, 0x50000009, 31, 49, 230, 10, L"NumLock/Clear - NumLock/Clear"},
-                    {1005, 0x50000009, 31, 62, 230, 10, L"Scrol Lock - Scroll Lock"},
-                    {1003, 0x50000009, 31, 75, 230, 10, L"Control - Control - Shift"},
-                    {1006, 0x50010003, 7, 128, 302, 10, L"Enable Device Connection Sounds "},
-                    {1001, 0x50000007, 7, 7, 302, 117, L"Select Switching Key"},
-                    {32781, 0x50020000, 26, 92, 276, 27,
-                     L"Pressing ALT while entering the key sequence will switch control (video and input) only."}});
-}
-
-TEST_F(ShippedFiles, IconGroupsHoldEveryListedImageAsABitmap)
-{
-    std::vector<std::pair<int, int>> full = {{48, 4}, {32, 4}, {24, 4}, {16, 4}, {48, 8},  {32, 8}, {24, 8},
-                                             {16, 8}, {128, 32}, {48, 32}, {40, 32}, {32, 24}, {24, 32}, {20, 32}, {16, 32}};
-    std::sort(full.begin(), full.end());
-    std::vector<std::pair<int, int>> withoutLargest = full;
-    withoutLargest.erase(std::find(withoutLargest.begin(), withoutLargest.end(), std::make_pair(128, 32)));
-    for (WORD group : {107, 108, 130, 134})
+    HMODULE program = LoadAsData(ProgramPath());
+    ASSERT_NE(program, (HMODULE)NULL);
+    std::vector<UINT> groups = NumberedResources(program, (LPCWSTR)RT_GROUP_ICON);
+    ASSERT_TRUE(std::count(groups.begin(), groups.end(), (UINT)IDI_ATTACHED) &&
+                std::count(groups.begin(), groups.end(), (UINT)IDI_NOT_ATTACHED));
+    for (UINT group : groups)
     {
         SCOPED_TRACE(group);
-        int dibs = 0;
-        std::vector<std::pair<int, int>> images = IconImages(program, group, &dibs);
-        std::sort(images.begin(), images.end());
-        EXPECT_EQ(images, group == 134 ? withoutLargest : full);
-        EXPECT_EQ(dibs, (int)images.size()) << "every image is a DIB with its AND mask";
-        for (int size : {16, 32, 48})
+        const BYTE *data = (const BYTE *)LockResource(
+            LoadResource(program, FindResourceW(program, MAKEINTRESOURCEW(group), (LPCWSTR)RT_GROUP_ICON)));
+        WORD count;
+        memcpy(&count, data + 4, 2);
+        std::set<std::pair<int, int>> images; // (size, bits per pixel)
+        for (WORD i = 0; i < count; ++i)
         {
-            HICON icon = (HICON)LoadImageW(program, MAKEINTRESOURCEW(group), IMAGE_ICON, size, size, 0);
-            EXPECT_NE(icon, (HICON)NULL) << size;
-            if (icon)
-                DestroyIcon(icon);
+            const BYTE *entry = data + 6 + i * 14;
+            int size = entry[0] ? entry[0] : 256;
+            WORD bits, iconId;
+            memcpy(&bits, entry + 6, 2);
+            memcpy(&iconId, entry + 12, 2);
+            images.insert({size, bits});
+            HRSRC image = FindResourceW(program, MAKEINTRESOURCEW(iconId), (LPCWSTR)RT_ICON);
+            ASSERT_NE(image, (HRSRC)NULL) << iconId;
+            const BITMAPINFOHEADER *header = (const BITMAPINFOHEADER *)LockResource(LoadResource(program, image));
+            EXPECT_TRUE(header->biSize == sizeof(BITMAPINFOHEADER) && header->biWidth == size &&
+                        header->biHeight == 2 * size && header->biBitCount == bits)
+                << "image " << iconId << " is a bitmap with its mask";
         }
+        for (int size : {16, 20, 24, 32, 40, 48})
+            EXPECT_TRUE(images.count({size, 32}) || images.count({size, 24})) << size << " px in true colour";
+        for (int size : {16, 32})
+            for (int bits : {4, 8})
+                EXPECT_TRUE(images.count({size, bits})) << size << " px in " << bits << " bits";
     }
+    FreeLibrary(program);
 }
 
-TEST_F(ShippedFiles, VersionRecord)
+// What Explorer's Details tab shows: the version the project is built as.
+TEST(ShippedFiles, TheVersionRecordSaysTheBuiltVersion)
 {
+    std::wstring version = EnvironmentOf(L"ORNAX_VERSION");
+    unsigned parts[4] = {};
+    ASSERT_EQ(swscanf(version.c_str(), L"%u.%u.%u.%u", &parts[0], &parts[1], &parts[2], &parts[3]), 4);
     std::wstring path = ProgramPath();
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
@@ -325,61 +316,19 @@ TEST_F(ShippedFiles, VersionRecord)
     VS_FIXEDFILEINFO *fixed;
     UINT length;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", (void **)&fixed, &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x0002000Eu);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x0002000Eu);
-    const std::pair<const wchar_t *, const wchar_t *> strings[] = {
-        {L"FileDescription", L"Swivo Software Assist Application"},
-        {L"FileVersion", L"1.0.2.14"},
-        {L"InternalName", L"ORNAX"},
-        {L"OriginalFilename", L"ORNAX.exe"},
-        {L"ProductName", L" ORNAX Application"},
-        {L"ProductVersion", L"1.0.2.14"}};
-    for (const auto &entry : strings)
-    {
-        wchar_t *value;
-        std::wstring query = std::wstring(L"\\StringFileInfo\\040904b0\\") + entry.first;
-        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), (void **)&value, &length)) << entry.first;
-        EXPECT_STREQ(value, entry.second);
-    }
-    for (const wchar_t *name : {L"CompanyName", L"LegalCopyright"})
-    {
-        wchar_t *value;
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(parts[1], parts[0]));
+    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(parts[3], parts[2]));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+    auto text = [&](const wchar_t *name) {
+        wchar_t *value = nullptr;
         std::wstring query = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
-        EXPECT_TRUE(VerQueryValueW(block.data(), query.c_str(), (void **)&value, &length) && length > 1) << name;
-    }
-}
-
-TEST(LanguageLibraries, EachCarriesEveryStringAndTheTrayMenu)
-{
-    const wchar_t *tags[] = {L"SCH", L"TCH", L"DE", L"ES", L"FR", L"IT", L"JP", L"KR", L"NL"};
-    HMODULE program = LoadAsData(ProgramPath());
-    ASSERT_NE(program, (HMODULE)NULL);
-    for (const wchar_t *tag : tags)
-    {
-        SCOPED_TRACE(testing::Message() << "RES_" << std::string(tag, tag + wcslen(tag)));
-        HMODULE library = LoadAsData(DistFolder() + L"\\RES_" + tag + L".DLL");
-        ASSERT_NE(library, (HMODULE)NULL);
-        for (UINT id = 103; id <= 125; ++id)
-        {
-            std::wstring text = StringOf(library, id);
-            EXPECT_FALSE(text.empty()) << id;
-            EXPECT_LT(text.size(), id == 122 ? 260u : 100u) << id;
-        }
-        // Names stay as they are; the long note keeps its one line break.
-        for (UINT id : {103u, 123u})
-            EXPECT_EQ(StringOf(library, id), L"Swivo");
-        for (UINT id : {109u, 125u})
-            EXPECT_EQ(StringOf(library, id), L"ORNAX");
-        std::wstring note = StringOf(library, 122);
-        EXPECT_EQ(std::count(note.begin(), note.end(), L'\n'), 1);
-        EXPECT_NE(StringOf(library, 118), StringOf(program, 118)) << "\"Exit\" is translated";
-        HMENU menu = LoadMenuW(library, MAKEINTRESOURCEW(129));
-        ASSERT_NE(menu, (HMENU)NULL);
-        EXPECT_EQ(PopupIds(GetSubMenu(menu, 0)), TrayMenuIds);
-        DestroyMenu(menu);
-        FreeLibrary(library);
-    }
-    FreeLibrary(program);
+        return VerQueryValueW(block.data(), query.c_str(), (void **)&value, &length) && value ? std::wstring(value)
+                                                                                             : std::wstring();
+    };
+    EXPECT_EQ(text(L"FileVersion"), version);
+    EXPECT_EQ(text(L"ProductVersion"), version);
+    EXPECT_EQ(text(L"OriginalFilename"), path.substr(path.rfind(L'\\') + 1));
+    for (const wchar_t *name : {L"FileDescription", L"ProductName", L"CompanyName", L"LegalCopyright"})
+        EXPECT_FALSE(text(name).empty()) << name;
 }
