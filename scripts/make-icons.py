@@ -188,18 +188,7 @@ def encode(image, bits):
                                   for x in range(0, size, 2)))
         xor = pack_rows(rows, size, bits)
         colour_table = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
-    elif bits == 24:
-        rows = []
-        data = list(image.getdata())
-        for y in range(size):
-            row = bytearray()
-            for x in range(size):
-                r, g, b, a = data[y * size + x]
-                row += bytes((b, g, r)) if opaque[y * size + x] else b"\0\0\0"
-            rows.append(bytes(row))
-        xor = pack_rows(rows, size, 24)
-        colour_table = b""
-    elif bits == 32:
+    elif bits in (24, 32):
         rows = []
         data = list(image.getdata())
         for y in range(size):
@@ -208,9 +197,9 @@ def encode(image, bits):
                 r, g, b, a = data[y * size + x]
                 if not opaque[y * size + x]:
                     r = g = b = 0
-                row += bytes((b, g, r, a))
+                row += bytes((b, g, r, a) if bits == 32 else (b, g, r))
             rows.append(bytes(row))
-        xor = pack_rows(rows, size, 32)
+        xor = pack_rows(rows, size, bits)
         colour_table = b""
     else:
         raise ValueError(bits)
