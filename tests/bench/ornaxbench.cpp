@@ -429,6 +429,21 @@ double PostCommand(HWND window)
         return seen;
     return -1;
 }
+
+// The times of runs posted commands to their report lines, 20 ms apart.
+std::vector<double> PostedCommandLatencies(HWND window, int runs)
+{
+    std::vector<double> latencies;
+    for (int i = 0; i < runs; ++i)
+    {
+        double seen = PostCommand(window);
+        if (seen < 0)
+            Fail("no 01 06 line after a posted command");
+        latencies.push_back(seen);
+        Sleep(20);
+    }
+    return latencies;
+}
 }
 
 int main(int argc, char **argv)
@@ -550,16 +565,7 @@ int main(int argc, char **argv)
            Median(withEmptyHook) > 0 ? Median(withProgram) / Median(withEmptyHook) : 0.0);
     fflush(stdout);
 
-    std::vector<double> latency;
-    for (int i = 0; i < runs; ++i)
-    {
-        double seen = PostCommand(window);
-        if (seen < 0)
-            Fail("no 01 06 line after a posted command");
-        latency.push_back(seen);
-        Sleep(20);
-    }
-    PrintFigures("posted WM_COMMAND 32773 -> 01 06 in log", latency);
+    PrintFigures("posted WM_COMMAND 32773 -> 01 06 in log", PostedCommandLatencies(window, runs));
     fflush(stdout);
 
     CreateThread(NULL, 0, ControlWatchThread, NULL, 0, NULL);
@@ -646,18 +652,9 @@ int main(int argc, char **argv)
                 Fail("plug of another HID device");
         }
         Sleep(3000);  // the device broadcasts and their status reports pass
-        std::vector<double> scaled;
-        for (int i = 0; i < runs; ++i)
-        {
-            double seen = PostCommand(window);
-            if (seen < 0)
-                Fail("no 01 06 line after a posted command");
-            scaled.push_back(seen);
-            Sleep(20);
-        }
         char scaledLabel[80];
         snprintf(scaledLabel, sizeof(scaledLabel), "posted command -> 01 06, %d other HID devices", others);
-        PrintFigures(scaledLabel, scaled);
+        PrintFigures(scaledLabel, PostedCommandLatencies(window, runs));
         fflush(stdout);
     }
     // A held switch: how long a command keeps the window busy when the
