@@ -1,6 +1,7 @@
 // Sign-in sessions and power: Windows drops low-level keyboard hooks across
 // the lock screen and sleep without a word, so the hook is put back at once
 // when the session is unlocked or reconnected and when the machine resumes.
+#include "platform/lookup.h"
 #include "app/app.h"
 #include "device/device.h"
 #include "hotkey/hotkey.h"
@@ -22,15 +23,11 @@ static HMODULE SessionLibrary;
 static BOOL SessionRegistered;
 static UINT SessionRetriesLeft;
 
-static FARPROC SessionFunction(const char *name)
-{
-    return SessionLibrary ? GetProcAddress(SessionLibrary, name) : NULL;
-}
-
 // 1 when registered, or when it never can be (no wtsapi32 before Windows XP).
 static int TryRegisterSession(void)
 {
-    auto registerSession = (RegisterSessionFunction)(void *)SessionFunction("WTSRegisterSessionNotification");
+    auto registerSession =
+        (RegisterSessionFunction)(void *)ModuleFunction(SessionLibrary, "WTSRegisterSessionNotification");
     if (!registerSession)
         return 1;
     SessionRegistered = registerSession(MainWindow, NOTIFY_FOR_THIS_SESSION);
@@ -39,12 +36,7 @@ static int TryRegisterSession(void)
 
 void StartSessionWatch(void)
 {
-    char path[MAX_PATH + 16];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return;
-    lstrcpyA(path + length, "\\wtsapi32.dll");
-    SessionLibrary = LoadLibraryA(path);
+    SessionLibrary = LoadSystemLibrary("wtsapi32.dll");
     if (!TryRegisterSession())
     {
         SessionRetriesLeft = SESSION_RETRIES;
@@ -61,7 +53,8 @@ void OnSessionTimer(void)
 void StopSessionWatch(void)
 {
     KillTimer(MainWindow, SESSION_TIMER_ID);
-    auto unregisterSession = (UnregisterSessionFunction)(void *)SessionFunction("WTSUnRegisterSessionNotification");
+    auto unregisterSession =
+        (UnregisterSessionFunction)(void *)ModuleFunction(SessionLibrary, "WTSUnRegisterSessionNotification");
     if (SessionRegistered && unregisterSession)
         unregisterSession(MainWindow);
     SessionRegistered = FALSE;

@@ -1,4 +1,5 @@
 // The notification-area icon and its context menu.
+#include "platform/lookup.h"
 #include "platform/text.h"
 #include "app/app.h"
 #include "device/device.h"
@@ -49,10 +50,8 @@ int TrayIconSize(void)
     // of sign-in.
     typedef UINT(WINAPI * DpiForWindowFunction)(HWND);
     typedef int(WINAPI * MetricsForDpiFunction)(int, UINT);
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    auto dpiForWindow = (DpiForWindowFunction)(void *)(user32 ? GetProcAddress(user32, "GetDpiForWindow") : NULL);
-    auto metricsForDpi =
-        (MetricsForDpiFunction)(void *)(user32 ? GetProcAddress(user32, "GetSystemMetricsForDpi") : NULL);
+    auto dpiForWindow = (DpiForWindowFunction)(void *)LoadedModuleFunction("user32.dll", "GetDpiForWindow");
+    auto metricsForDpi = (MetricsForDpiFunction)(void *)LoadedModuleFunction("user32.dll", "GetSystemMetricsForDpi");
     HWND taskbar = FindWindowA("Shell_TrayWnd", NULL);
     if (dpiForWindow && metricsForDpi && taskbar)
     {

@@ -5,6 +5,7 @@
 // The system calls the two callback objects below on threads of its own.
 // They only post a message to the main window; reading the mute, binding to
 // a new default device and reporting happen on the user-interface thread.
+#include "platform/lookup.h"
 #include "audio/audio.h"
 #include "device/device.h"
 
@@ -88,11 +89,6 @@ struct DeviceCallback : IMMNotificationClient
 static VolumeCallback TheVolumeCallback;
 static DeviceCallback TheDeviceCallback;
 
-static FARPROC Ole32Function(const char *name)
-{
-    return Ole32 ? GetProcAddress(Ole32, name) : NULL;
-}
-
 static void UnbindDefaultEndpoint(void)
 {
     if (!EndpointVolume)
@@ -134,15 +130,10 @@ static int ReadEndpointMute(void)
 
 int OpenEndpointMonitor(HWND window)
 {
-    char path[MAX_PATH + 16];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return 0;
-    lstrcpyA(path + length, "\\ole32.dll");
-    Ole32 = LoadLibraryA(path);
-    auto coInitializeEx = (CoInitializeExFunction)(void *)Ole32Function("CoInitializeEx");
-    auto coCreateInstance = (CoCreateInstanceFunction)(void *)Ole32Function("CoCreateInstance");
-    if (!coInitializeEx || !coCreateInstance || !Ole32Function("CoUninitialize"))
+    Ole32 = LoadSystemLibrary("ole32.dll");
+    auto coInitializeEx = (CoInitializeExFunction)(void *)ModuleFunction(Ole32, "CoInitializeEx");
+    auto coCreateInstance = (CoCreateInstanceFunction)(void *)ModuleFunction(Ole32, "CoCreateInstance");
+    if (!coInitializeEx || !coCreateInstance || !ModuleFunction(Ole32, "CoUninitialize"))
         return 0;
     HRESULT initialized = coInitializeEx(NULL, COINIT_APARTMENTTHREADED);
     ComInitialized = initialized == S_OK || initialized == S_FALSE;
@@ -198,7 +189,7 @@ void StopEndpointMonitor(void)
 void CloseEndpointMonitor(void)
 {
     StopEndpointMonitor();
-    auto coUninitialize = (CoUninitializeFunction)(void *)Ole32Function("CoUninitialize");
+    auto coUninitialize = (CoUninitializeFunction)(void *)ModuleFunction(Ole32, "CoUninitialize");
     if (ComInitialized && coUninitialize)
         coUninitialize();
     ComInitialized = FALSE;

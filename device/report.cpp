@@ -5,6 +5,7 @@
 // given up. One that the system still holds stays pending, with its record,
 // event and buffer, until it completes; meanwhile a command touches nothing
 // and is dropped, so a report taken late never makes the switch move twice.
+#include "platform/lookup.h"
 #include "device/device.h"
 #include "audio/audio.h"
 
@@ -77,8 +78,7 @@ void SendSwitchCommand(SwitchCommand command)
         return;
     }
     // Given up. CancelIo came with Windows 98; it is looked up, not imported.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto cancelIo = (CancelIoFunction)(void *)(kernel ? GetProcAddress(kernel, "CancelIo") : NULL);
+    auto cancelIo = (CancelIoFunction)(void *)LoadedModuleFunction("kernel32.dll", "CancelIo");
     if (cancelIo)
         cancelIo(device);
     PendingDevice = device;

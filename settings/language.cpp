@@ -1,4 +1,5 @@
 // Choosing and loading the language library.
+#include "platform/lookup.h"
 #include "platform/text.h"
 #include "settings/language.h"
 #include "app/app.h"
@@ -38,15 +39,8 @@ LANGID ChooseLanguage(LANGID systemLanguage, LANGID userLanguage, LANGID uiLangu
 // GetUserDefaultUILanguage is missing before Windows 2000: looked up at run time.
 static LANGID ReadUiLanguage(void)
 {
-    HMODULE kernel = LoadLibraryW(L"KERNEL32.DLL");
-    if (!kernel)
-        return 0;
-    LANGID language = 0;
-    FARPROC function = GetProcAddress(kernel, "GetUserDefaultUILanguage");
-    if (function)
-        language = ((LANGID(WINAPI *)(void))(void *)function)();
-    FreeLibrary(kernel);
-    return language;
+    FARPROC function = LoadedModuleFunction("kernel32.dll", "GetUserDefaultUILanguage");
+    return function ? ((LANGID(WINAPI *)(void))(void *)function)() : 0;
 }
 
 // The library is loaded only from the executable's own folder, never through

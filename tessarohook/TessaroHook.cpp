@@ -9,6 +9,7 @@
 // under load) is put back, and an ALT whose release was never seen (screen
 // locked, another desktop) is given up as soon as the system says it is up.
 #include <windows.h>
+#include "platform/lookup.h"
 #include "tessarohook/TessaroHook.h"
 
 // Messages of the hook thread to itself.
@@ -251,8 +252,7 @@ extern "C" BOOL WINAPI StartHook(HWND window)
     if (HookThread)
         return FALSE;
     TargetWindow = window;
-    HMODULE user = GetModuleHandleW(L"USER32.DLL");
-    ReadLastInput = user ? (GetLastInputInfoFunction)(void *)GetProcAddress(user, "GetLastInputInfo") : NULL;
+    ReadLastInput = (GetLastInputInfoFunction)(void *)LoadedModuleFunction("user32.dll", "GetLastInputInfo");
     HANDLE ready = CreateEventW(NULL, TRUE, FALSE, NULL), threadsReady = NULL;
     HANDLE process = GetCurrentProcess();
     if (!ready || !DuplicateHandle(process, ready, process, &threadsReady, 0, FALSE, DUPLICATE_SAME_ACCESS))
