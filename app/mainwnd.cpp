@@ -44,7 +44,7 @@ static void OnDestroy(void)
     RemoveTrayIcon();
     StopSessionWatch();
     StopHotkeyTimers();
-    StopHook();
+    StopHotkeyHook();
     StopMuteMonitor();
     FreeResourceModule();
     PostQuitMessage(0);
@@ -100,7 +100,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnTrayNotify(wParam, lParam);
         break;
     case WM_HOOKKEY:
-        HandleHookKey((DWORD)wParam);
+        HandleHookKey((DWORD)wParam, (DWORD)lParam);
         break;
     case WM_HOOKALT:
         HandleHookAlt(lParam);

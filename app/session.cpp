@@ -1,6 +1,7 @@
 // Sign-in sessions and power: Windows drops low-level keyboard hooks across
 // the lock screen and sleep without a word, so the hook is put back at once
-// when the session is unlocked or reconnected and when the machine resumes.
+// when the session is unlocked or reconnected and when the machine resumes,
+// if hotkey switching is on.
 #include "platform/lookup.h"
 #include "app/app.h"
 #include "device/device.h"
@@ -63,16 +64,10 @@ void StopSessionWatch(void)
     SessionLibrary = NULL;
 }
 
-static void RestartHook(void)
-{
-    StopHook();
-    StartHook(MainWindow);
-}
-
 void OnSessionChange(WPARAM event)
 {
     if (event == SESSION_UNLOCK || event == SESSION_CONSOLE_CONNECT)
-        RestartHook();
+        RestartHotkeyHook();
 }
 
 void OnPowerBroadcast(WPARAM event)
@@ -80,7 +75,7 @@ void OnPowerBroadcast(WPARAM event)
     // Sent on every resume, also one that no user started: react to it alone.
     if (event != PBT_APMRESUMEAUTOMATIC)
         return;
-    RestartHook();
+    RestartHotkeyHook();
     // The switch may have been unplugged or the mute changed while asleep.
     RefreshSwitchState();
 }

@@ -67,9 +67,6 @@ int StartInstance(HINSTANCE instance)
     // Windows XP draws the dialogs with common controls 6 only after this.
     InitCommonControls();
     LoadSettings();
-    // The sequence timer belongs to no window, so it can start first.
-    if (Settings.EnableKeys)
-        StartSequenceTimer();
     MainWindow = CreateWindowExW(0, WindowClassName, AppTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
                                  NULL, NULL, AppInstance, NULL);
     if (!MainWindow)
@@ -83,7 +80,7 @@ int StartInstance(HINSTANCE instance)
 
     OpenMuteMonitor(MainWindow);
     AddTrayIcon();
-    StartHook(MainWindow);
+    StartHotkeyHook(MainWindow);
     StartSessionWatch();
     return 1;
 }

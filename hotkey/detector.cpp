@@ -1,11 +1,13 @@
 // The hotkey sequence detector: a key pressed twice (or Control, Control,
 // Shift) within the sequence window switches everything; with ALT held, video
-// and input only, once ALT is let go.
+// and input only, once ALT is let go. The window is measured by the
+// keystrokes' own times, so keystrokes that waited in the queue while this
+// thread was busy are judged as they were typed.
 #include "hotkey/hotkey.h"
 #include "device/device.h"
 #include "settings/store.h"
 
-HOTKEY_SEQUENCE HotkeySequence = {0, 0, NO_TIMER, NO_TIMER};
+HOTKEY_SEQUENCE HotkeySequence = {0, 0, FALSE, 0, NO_TIMER};
 
 static BOOL IsKeyDown(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 
@@ -17,17 +19,10 @@ static void Cancel(void)
     HotkeySequence.VideoOnly = 0;
 }
 
-void StartSequenceTimer(void)
+static void OpenSequenceWindow(DWORD time)
 {
-    StopSequenceTimer();
-    HotkeySequence.WindowTimerId = SetTimer(NULL, 0, SEQUENCE_WINDOW_MS, HotkeyTimerProc);
-}
-
-void StopSequenceTimer(void)
-{
-    if (HotkeySequence.WindowTimerId != NO_TIMER)
-        KillTimer(NULL, HotkeySequence.WindowTimerId);
-    HotkeySequence.WindowTimerId = NO_TIMER;
+    HotkeySequence.WindowOpen = TRUE;
+    HotkeySequence.WindowStart = time;
 }
 
 static void StopAltTimer(void)
@@ -37,16 +32,12 @@ static void StopAltTimer(void)
     HotkeySequence.AltTimerId = NO_TIMER;
 }
 
-void StopHotkeyTimers(void)
-{
-    StopSequenceTimer();
-    StopAltTimer();
-}
+void StopHotkeyTimers(void) { StopAltTimer(); }
 
 // While ALT is held no timed reset happens; the ALT timer looks again.
 static void BeginAltWait(void)
 {
-    StopSequenceTimer();
+    HotkeySequence.WindowOpen = FALSE;
     StopAltTimer();
     HotkeySequence.AltTimerId = SetTimer(NULL, 0, ALT_WAIT_MS, HotkeyTimerProc);
 }
@@ -79,10 +70,18 @@ static void Complete(void)
     SendSwitchCommand(SWITCH_ALL);
 }
 
-void HandleHookKey(DWORD vk)
+void HandleHookKey(DWORD vk, DWORD time)
 {
     if (!Settings.EnableKeys)
         return;
+    // Past the window, the sequence was over before this keystroke. Time
+    // stamps wrap after 49.7 days; one from before the window's start is
+    // taken as late too.
+    if (HotkeySequence.WindowOpen && time - HotkeySequence.WindowStart > SEQUENCE_WINDOW_MS)
+    {
+        HotkeySequence.WindowOpen = FALSE;
+        HotkeySequence.Step = 0;
+    }
     LONG key = Settings.ActiveKey;
     BOOL twice = key != -1;
     switch (HotkeySequence.Step)
@@ -90,7 +89,7 @@ void HandleHookKey(DWORD vk)
     case 0:
         if ((twice && vk == (DWORD)key) || (!twice && vk == VK_CONTROL))
         {
-            StartSequenceTimer();
+            OpenSequenceWindow(time);
             HotkeySequence.Step = 1;
         }
         else
@@ -106,7 +105,7 @@ void HandleHookKey(DWORD vk)
         }
         else if (vk == VK_CONTROL)
         {
-            StartSequenceTimer();
+            OpenSequenceWindow(time);
             HotkeySequence.Step = 2;
         }
         else
@@ -152,20 +151,19 @@ void HandleHookKey(DWORD vk)
 
 void HandleHookAlt(LPARAM altHeld) { HotkeySequence.VideoOnly = altHeld != 0; }
 
+// The ALT timer's keystroke takes the current time.
 VOID CALLBACK HotkeyTimerProc(HWND, UINT, UINT_PTR timerId, DWORD)
 {
-    if (timerId == HotkeySequence.WindowTimerId)
-        HotkeySequence.Step = 0;
     if (timerId != HotkeySequence.AltTimerId)
         return;
     StopAltTimer();
     if (HotkeySequence.Step == 2)
     {
-        HandleHookKey(VK_SHIFT);
+        HandleHookKey(VK_SHIFT, GetTickCount());
     }
     else if (HotkeySequence.Step == 1)
     {
         HotkeySequence.VideoOnly = 1;
-        HandleHookKey((DWORD)Settings.ActiveKey);
+        HandleHookKey((DWORD)Settings.ActiveKey, GetTickCount());
     }
 }

@@ -9,6 +9,7 @@
 extern "C" {
 __declspec(dllimport) BOOL WINAPI StartHook(HWND window);
 __declspec(dllimport) BOOL WINAPI StopHook(void);
+__declspec(dllimport) void WINAPI SetHookTapKey(DWORD vk);
 }
 
 #define SEQUENCE_WINDOW_MS 500
@@ -17,16 +18,25 @@ __declspec(dllimport) BOOL WINAPI StopHook(void);
 
 struct HOTKEY_SEQUENCE
 {
-    BYTE Step;              // 0 idle, 1 first key seen, 2 two Controls, 3 done with ALT held
-    LONG VideoOnly;         // the next completed sequence switches video and input only
-    UINT_PTR WindowTimerId; // the sequence-window timer, or NO_TIMER
-    UINT_PTR AltTimerId;    // the ALT timer, or NO_TIMER
+    BYTE Step;           // 0 idle, 1 first key seen, 2 two Controls, 3 done with ALT held
+    LONG VideoOnly;      // the next completed sequence switches video and input only
+    BOOL WindowOpen;     // a sequence window runs (none during an ALT wait)
+    DWORD WindowStart;   // event time of the keystroke that last opened it
+    UINT_PTR AltTimerId; // the ALT timer, or NO_TIMER
 };
 extern HOTKEY_SEQUENCE HotkeySequence;
 
-void HandleHookKey(DWORD vk);
+// time: the keystroke's event time, as the hook library gives it.
+void HandleHookKey(DWORD vk, DWORD time);
 void HandleHookAlt(LPARAM altHeld);
 VOID CALLBACK HotkeyTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
-void StartSequenceTimer(void);
-void StopSequenceTimer(void);
 void StopHotkeyTimers(void);
+
+// The hook runs only while hotkey switching is on, so that with it off no
+// keystroke of the user passes through this program.
+void StartHotkeyHook(HWND window);
+void StopHotkeyHook(void);
+// After unlock and resume: the system may have dropped the hook.
+void RestartHotkeyHook(void);
+// After Options' OK: starts or stops the hook as the settings now say.
+void ApplyHotkeySettings(void);

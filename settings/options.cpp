@@ -114,10 +114,7 @@ static void OnOk(HWND dialog)
     Settings.EnableKeys = PendingEnableKeys;
     Settings.ActiveKey = CheckedKey(dialog);
     SaveSettings();
-    if (Settings.EnableKeys)
-        StartSequenceTimer();
-    else
-        StopSequenceTimer();
+    ApplyHotkeySettings();
     if (PendingSounds != SoundsAtOpening)
         EnableConnectionSounds(PendingSounds);
 }

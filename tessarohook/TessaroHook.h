@@ -2,5 +2,5 @@
 // the library and its tests take these numbers from here.
 #pragma once
 
-#define WM_HOOKKEY 0x8334  // one key press; wParam: its code (generic for Shift, Control and ALT)
+#define WM_HOOKKEY 0x8334  // one keystroke; wParam: its code (generic for Shift, Control and ALT), lParam: its event time
 #define WM_HOOKALT 0x833E  // ALT held (lParam non-zero) or released

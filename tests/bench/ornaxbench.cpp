@@ -141,9 +141,10 @@ std::wstring OwnFolder()
     return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
-bool Launch(const std::wstring &program, const std::wstring &folder, PROCESS_INFORMATION &process)
+bool Launch(const std::wstring &program, const std::wstring &folder, PROCESS_INFORMATION &process,
+            const std::wstring &arguments = L"")
 {
-    std::wstring commandLine = L"\"" + program + L"\"";
+    std::wstring commandLine = L"\"" + program + L"\"" + arguments;
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(0);
     STARTUPINFOW startup{};
@@ -312,14 +313,15 @@ void PrintSizes(const std::wstring &dist)
     }
 }
 
-// When a Control key press last reached a low-level hook of this process's
-// own, on a thread of its own so that the polling below never holds it.
+// When a Control key's release last reached a low-level hook of this
+// process's own, on a thread of its own so that the polling below never
+// holds it.
 volatile double LastControlMs = -1;
 
 LRESULT CALLBACK ControlWatch(int code, WPARAM wParam, LPARAM lParam)
 {
     const KBDLLHOOKSTRUCT *key = (const KBDLLHOOKSTRUCT *)lParam;
-    if (code == HC_ACTION && (wParam == WM_KEYDOWN) && (key->vkCode == VK_LCONTROL || key->vkCode == VK_CONTROL))
+    if (code == HC_ACTION && (wParam == WM_KEYUP) && (key->vkCode == VK_LCONTROL || key->vkCode == VK_CONTROL))
         LastControlMs = NowMs();
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
@@ -397,6 +399,23 @@ std::vector<double> KeyLatencies(int keys)
     return latencies;
 }
 
+// How often the threads of a running program (NAME as in its command line)
+// woke over seconds of idleness, per minute.
+double WakeupsPerMinute(const char *name, int seconds)
+{
+    std::wstring script = Environment(L"BENCH_IDLE_SCRIPT");
+    if (script.empty())
+        Fail("set BENCH_IDLE_SCRIPT");
+    std::string output = RunUnix("sh " + std::string(script.begin(), script.end()) + " " + name + " " +
+                                     std::to_string(seconds),
+                                 (DWORD)(seconds + 30) * 1000);
+    if (output.empty() || !isdigit((unsigned char)output[0]))
+        Fail("idle wake-ups could not be read");
+    return atof(output.c_str()) * 60.0 / seconds;
+}
+
+void PrintWakeups(const char *label, double perMinute) { printf("%-58s %8.0f\n", label, perMinute); }
+
 double Median(std::vector<double> values)
 {
     if (values.empty())
@@ -405,8 +424,8 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Types Control twice with xdotool and returns the time from the second press
-// to the report line, or -1.
+// Types Control twice with xdotool and returns the time from the second
+// tap's release (a tap is reported at its release) to the report line, or -1.
 double TypeControlTwice()
 {
     Log.Mark();
@@ -546,6 +565,24 @@ int main(int argc, char **argv)
     WaitForSingleObject(emptyHook, Patience);
     CloseHandle(emptyHook);
 
+    // Idle: a program that waits for nothing should not wake at all. The
+    // floor is a hidden window with an empty hook and no timer.
+    const int idleSeconds = 30;
+    {
+        PROCESS_INFORMATION floorProcess;
+        if (!Launch(minimal, OwnFolder(), floorProcess, L" hook"))
+            Fail("CreateProcess of minimal.exe");
+        HWND found = NULL;
+        if (!PollUntil([&] { return (found = FindWindowW(L"OrnaxBenchMinimal", NULL)) != NULL; }, Patience))
+            Fail("minimal.exe's window did not come");
+        Sleep(2000);
+        PrintWakeups("idle: wake-ups a minute, minimal.exe + empty hook (floor)",
+                     WakeupsPerMinute("minimal.exe", idleSeconds));
+        fflush(stdout);
+        if (EndProcess(floorProcess, found, WM_CLOSE, 0) != 0)
+            ++badExits;
+    }
+
     // One instance for latency and steady state.
     PROCESS_INFORMATION process;
     Log.Mark();
@@ -556,6 +593,9 @@ int main(int argc, char **argv)
         Fail("ORNAX.exe did not start");
     Sleep(500);
     ProcessFigures afterStart = MeasureProcess(process.dwProcessId);
+    Sleep(1500);
+    PrintWakeups("idle: wake-ups a minute, ORNAX.exe, hotkeys on", WakeupsPerMinute("ORNAX.exe", idleSeconds));
+    fflush(stdout);
 
     std::vector<double> withProgram = KeyLatencies(keys);
     PrintFigures("key: SendInput -> WM_KEYDOWN, no hook", noHook);
@@ -579,7 +619,7 @@ int main(int argc, char **argv)
         hotkey.push_back(seen);
         Sleep(600);
     }
-    PrintFigures("hotkey: second Control (xdotool) -> 01 06 in log", hotkey);
+    PrintFigures("hotkey: second Control's release (xdotool) -> 01 06 in log", hotkey);
     fflush(stdout);
 
     for (int i = 0; i < CommandsForMemory; ++i)
@@ -589,6 +629,27 @@ int main(int argc, char **argv)
     ProcessFigures afterCommands = MeasureProcess(process.dwProcessId);
     if (EndProcess(process, window, WM_COMMAND, IdmExit) != 0)
         ++badExits;
+
+    // Hotkeys off: no hook at all, so keys cost what they cost without one.
+    {
+        const wchar_t *settingsKey = L"Software\\Quorvik\\Swivo";
+        DWORD off = 0;
+        WriteRegistryData(HKEY_CURRENT_USER, settingsKey, L"EnableKeys", REG_DWORD, &off, sizeof(off));
+        Log.Mark();
+        PROCESS_INFORMATION offProcess;
+        if (!Launch(program, dist, offProcess))
+            Fail("CreateProcess of ORNAX.exe");
+        HWND offWindow = NULL;
+        if (!PollUntil([&] { return (offWindow = ProgramWindow()) != NULL && Log.Seen("01 00"); }, Patience))
+            Fail("ORNAX.exe did not start");
+        Sleep(2000);
+        PrintWakeups("idle: wake-ups a minute, ORNAX.exe, hotkeys off", WakeupsPerMinute("ORNAX.exe", idleSeconds));
+        PrintFigures("key: SendInput -> WM_KEYDOWN, ORNAX.exe, hotkeys off", KeyLatencies(keys));
+        fflush(stdout);
+        if (EndProcess(offProcess, offWindow, WM_COMMAND, IdmExit) != 0)
+            ++badExits;
+        DeleteRegistryTree(HKEY_CURRENT_USER, settingsKey);
+    }
 
     // The floor: this process opens the known interface, writes, closes.
     std::vector<double> bareCalls, bareToLog;

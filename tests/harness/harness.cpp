@@ -425,6 +425,21 @@ void InjectKey(WORD vk, bool up)
     WaitUntil([&] { return ((GetAsyncKeyState(vk) & 0x8000) != 0) != up; }, 2000);
 }
 
+HookRecord ReadHookRecord()
+{
+    static volatile LONG *record;
+    if (!record)
+    {
+        HANDLE mapping =
+            CreateFileMappingW(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, sizeof(HookRecord), L"TessaroHookTestState");
+        if (mapping)
+            record = (volatile LONG *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
+    }
+    if (!record)
+        return HookRecord{-1, -1, -1};
+    return HookRecord{record[0], record[1], record[2]};
+}
+
 // ---- the simulated sound mixer ---------------------------------------------
 
 bool UseMixerStandIn(bool on)

@@ -76,6 +76,17 @@ void PumpMessages(DWORD ms);
 // the system's key state follows) and waits until the key state shows it.
 void InjectKey(WORD vk, bool up);
 
+// What the test build of TessaroHook.dll records of its hook, in whichever
+// process runs it: whether a keyboard hook is installed now, how many were
+// installed since the record was made, and which kind the last start took
+// (1 low-level, 2 system-wide). Zeros until the library first starts. The
+// first call keeps the record for this process, also while no library runs.
+struct HookRecord
+{
+    LONG hooked, installs, mode;
+};
+HookRecord ReadHookRecord();
+
 // The simulated sound mixer: puts the stand-in winmm.dll into the prefix's
 // system32 and loads it for ORNAX.exe (DLL override), or lets ORNAX.exe use
 // Wine's own again.

@@ -26,7 +26,10 @@ class Detector : public RigTest
         InjectKey(VK_RMENU, true);
         RigTest::TearDown();
     }
-    // Runs a script of events: a number is a keystroke from the hook; "w600"
+    // Runs a script of events: a number is a keystroke from the hook, stamped
+    // with the tick count plus the script's clock; "t700" moves that clock on
+    // by 700 ms, as keystrokes that waited in the queue carry earlier times;
+    // "z" sets it so that the stamps wrap 200 ms later; "w600"
     // dispatches messages for 600 ms; "A+"/"A-" presses/releases left ALT,
     // "R+"/"R-" right ALT; "H1"/"H0" is WM_HOOKALT; "!N" checks that N reports
     // were sent so far; "v0"/"v1" checks VideoOnly.
@@ -35,15 +38,19 @@ class Detector : public RigTest
         Settings = {enableKeys, activeKey};
         HotkeySequence.Step = 0;
         HotkeySequence.VideoOnly = 0;
+        HotkeySequence.WindowOpen = FALSE;
         EXPECT_EQ(SimLogClear(), 0);
-        if (enableKeys)
-            StartSequenceTimer();
+        DWORD clock = 0;
         std::istringstream events(script);
         std::string e;
         while (events >> e)
         {
             if (e[0] == 'w')
                 PumpMessages(std::stoul(e.substr(1)));
+            else if (e[0] == 't')
+                clock += std::stoul(e.substr(1));
+            else if (e[0] == 'z')
+                clock = 0xFFFFFF38u - GetTickCount();
             else if (e[0] == 'A' || e[0] == 'R')
                 InjectKey(e[0] == 'A' ? VK_LMENU : VK_RMENU, e[1] == '-');
             else if (e[0] == 'H')
@@ -53,7 +60,7 @@ class Detector : public RigTest
             else if (e[0] == 'v')
                 EXPECT_EQ(HotkeySequence.VideoOnly, e[1] - '0') << "at " << e;
             else
-                HandleHookKey(std::stoul(e));
+                HandleHookKey(std::stoul(e), GetTickCount() + clock);
         }
         PumpMessages(100);
         std::vector<std::string> sent;
@@ -75,6 +82,13 @@ TEST_F(Detector, EverySequenceOfTheStateTable)
     } cases[] = {
         {1, 17, "17 w400 17", {"06"}},
         {1, 17, "17 w600 17 !0 w100 17", {"06"}},
+        // The keystrokes' own times decide, whenever they are handled.
+        {1, 17, "17 t700 17", {}},
+        {1, 17, "17 t300 17", {"06"}},
+        {1, -1, "17 t400 17 t400 16", {"06"}},
+        {1, -1, "17 t400 17 t600 16", {}},
+        {1, 17, "z 17 t300 17", {"06"}},
+        {1, 17, "z 17 t600 17", {}},
         {1, 17, "17 65 17", {"06"}},
         {1, 145, "145 17 145 145", {"06"}},
         {1, -1, "17 17 16", {"06"}},
@@ -98,20 +112,16 @@ TEST_F(Detector, EverySequenceOfTheStateTable)
     }
 }
 
-TEST_F(Detector, AtMostOneTimerOfEachKind)
+TEST_F(Detector, AtMostOneAltTimer)
 {
     Settings = {1, 17};
-    StartSequenceTimer();
-    UINT_PTR first = HotkeySequence.WindowTimerId;
-    HandleHookKey(17);
-    EXPECT_NE(HotkeySequence.WindowTimerId, first);
-    EXPECT_FALSE(KillTimer(NULL, first)) << "the earlier sequence timer still ran";
     InjectKey(VK_LMENU, false);
-    HandleHookKey(17);
+    HandleHookKey(17, GetTickCount());
+    HandleHookKey(17, GetTickCount());
     UINT_PTR alt = HotkeySequence.AltTimerId;
     EXPECT_NE(alt, NO_TIMER);
-    EXPECT_EQ(HotkeySequence.WindowTimerId, NO_TIMER);
-    HandleHookKey(17);
+    EXPECT_FALSE(HotkeySequence.WindowOpen) << "a timed reset could end the ALT wait";
+    HandleHookKey(17, GetTickCount());
     EXPECT_NE(HotkeySequence.AltTimerId, alt);
     EXPECT_FALSE(KillTimer(NULL, alt)) << "the earlier ALT timer still ran";
     StopHotkeyTimers();
