@@ -80,6 +80,7 @@ static HOOK_MODE HookMode;
 static HHOOK MouseWatch;        // a low-level mouse hook, only while a tap is under way
 static UINT_PTR AltUpTimer;
 static BYTE AltUpPolls[256];    // per ALT key: checks left while its release waits to be reported
+static DWORD AltUpTimes[256];   // per ALT key: the time of that release
 static HWND RawWindow;
 static RegisterRawInputFunction RegisterRawInput;
 static DWORD LastHookTime;      // of the last event the hook saw
@@ -97,6 +98,8 @@ struct HOOK_TEST_STATE
     LONG Mode;     // HOOK_MODE of the last start
 };
 static HOOK_TEST_STATE *TestState;
+static volatile LONG Blind; // the hook is called for no key, as beside an elevated window
+static BOOL RawWitnessOff;  // dropped as across the lock screen: raw input puts nothing back
 static void RecordHook(BOOL hooked)
 {
     if (!TestState)
@@ -288,7 +291,7 @@ static void CheckAltUps(void)
             continue;
         }
         AltUpPolls[vk] = 0;
-        ReportAltUp(&OwnState, vk, GetTickCount());
+        ReportAltUp(&OwnState, vk, AltUpTimes[vk]);
     }
     if (pending && !AltUpTimer)
         AltUpTimer = SetTimer(NULL, 0, ALT_UP_POLL_MS, AltUpTimerProc);
@@ -300,6 +303,10 @@ static VOID CALLBACK AltUpTimerProc(HWND, UINT, UINT_PTR, DWORD) { CheckAltUps()
 
 static LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam)
 {
+#ifdef TESSAROHOOK_TEST
+    if (Blind)
+        return CallNextHookEx(OwnState.Keyboard, code, wParam, lParam);
+#endif
     if (code == HC_ACTION)
     {
         const KBDLLHOOKSTRUCT *event = (const KBDLLHOOKSTRUCT *)lParam;
@@ -328,6 +335,7 @@ static LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lPa
         else if (IsAltKey(vk))
         {
             AltUpPolls[vk] = ALT_UP_POLLS;
+            AltUpTimes[vk] = event->time;
             PostThreadMessageA((DWORD)HookThreadId, WM_CHECKALTUP, 0, 0);
         }
         else
@@ -353,6 +361,10 @@ static void InstallLowLevelHook(void)
 // loop of re-installs.
 static void OnRawKey(DWORD time)
 {
+#ifdef TESSAROHOOK_TEST
+    if (RawWitnessOff)
+        return;
+#endif
     if (HookAhead > 0)
     {
         --HookAhead;
@@ -480,15 +492,21 @@ extern "C" __declspec(dllexport) void WINAPI DropHookForTest(void)
     PostThreadMessageA((DWORD)HookThreadId, WM_DROPHOOK, 0, 0);
 }
 
+// Tests only: the hook is called for no key while blind is non-zero, as a
+// normal program's hook beside an elevated window, while raw input may see.
+extern "C" __declspec(dllexport) void WINAPI SetHookBlindForTest(LONG blind) { InterlockedExchange(&Blind, blind); }
+
 // The same from another process: setting the named event "TessaroHookDrop"
-// drops the hook of whichever process runs this build. The watch lasts from
-// StartHook to StopHook, so it never outlives the library.
+// drops the hook of whichever process runs this build as across the lock
+// screen, where raw input sees no key either, so that only StartHook puts it
+// back. The watch lasts from StartHook to StopHook, so it never outlives the
+// library.
 static HANDLE TestWatch, TestWatchEnd;
 static DWORD WINAPI DropWatchProc(LPVOID drop)
 {
     HANDLE events[2] = {(HANDLE)drop, TestWatchEnd};
     while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0)
-        DropHookForTest();
+        PostThreadMessageA((DWORD)HookThreadId, WM_DROPHOOK, 1, 0);
     CloseHandle((HANDLE)drop);
     return 0;
 }
@@ -549,6 +567,9 @@ static DWORD WINAPI HookThreadProc(LPVOID readyEvent)
     HookAhead = 0;
     AwaitingHook = FALSE;
     HookMode = NO_HOOK;
+#ifdef TESSAROHOOK_TEST
+    RawWitnessOff = FALSE;
+#endif
     if (!SystemWideHookForced())
     {
         HookMode = LOW_LEVEL_HOOK;
@@ -571,7 +592,10 @@ static DWORD WINAPI HookThreadProc(LPVOID readyEvent)
             CheckAltUps();
 #ifdef TESSAROHOOK_TEST
         else if (message.hwnd == NULL && message.message == WM_DROPHOOK && OwnState.Keyboard)
+        {
             UnhookWindowsHookEx(OwnState.Keyboard), OwnState.Keyboard = NULL, RecordHook(FALSE);
+            RawWitnessOff = message.wParam != 0;
+        }
 #endif
         else
             DispatchMessageA(&message);

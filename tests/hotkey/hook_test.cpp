@@ -19,6 +19,7 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 typedef BOOL(WINAPI *StartFunction)(HWND);
 typedef BOOL(WINAPI *StopFunction)(void);
 typedef void(WINAPI *DropFunction)(void);
+typedef void(WINAPI *BlindFunction)(LONG);
 }
 
 class HookLibrary : public ::testing::Test
@@ -28,6 +29,7 @@ class HookLibrary : public ::testing::Test
     HWND window = NULL;
     StopFunction stop = nullptr;
     DropFunction drop = nullptr;
+    BlindFunction blind = nullptr;
 
     void SetUp() override
     {
@@ -37,7 +39,8 @@ class HookLibrary : public ::testing::Test
         auto start = (StartFunction)(void (*)(void))GetProcAddress(library, "StartHook");
         stop = (StopFunction)(void (*)(void))GetProcAddress(library, "StopHook");
         drop = (DropFunction)(void (*)(void))GetProcAddress(library, "DropHookForTest");
-        ASSERT_TRUE(start && stop && drop);
+        blind = (BlindFunction)(void (*)(void))GetProcAddress(library, "SetHookBlindForTest");
+        ASSERT_TRUE(start && stop && drop && blind);
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = RecordingProc;
         windowClass.lpszClassName = L"HookTestWindow";
@@ -93,11 +96,6 @@ TEST_F(HookLibrary, ADroppedHookComesBackAtTheFirstKeyItMissedAndNeverForTheMous
     ASSERT_EQ(ReadHookRecord().hooked, 0) << "the hook was not dropped";
     for (int i = 0; i < 20; ++i)
         MovePointer(100 + 10 * i, 200 + 5 * i);
-    INPUT click[2] = {};
-    click[0].type = click[1].type = INPUT_MOUSE;
-    click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-    SendInput(2, click, sizeof(INPUT));
     PumpMessages(2500); // longer than any watchdog's period would be
     EXPECT_EQ(ReadHookRecord().installs, installs) << "the mouse put the hook back";
     EXPECT_EQ(ReadHookRecord().hooked, 0);
@@ -108,4 +106,26 @@ TEST_F(HookLibrary, ADroppedHookComesBackAtTheFirstKeyItMissedAndNeverForTheMous
     EXPECT_EQ(ReadHookRecord().hooked, 1);
     EXPECT_EQ(Keys({{'A', 1}, {'B', 0}, {'B', 1}, {VK_LMENU, 1}}), (std::vector<std::string>{"K66", "A0", "K18"}));
     EXPECT_EQ(ReadHookRecord().installs, installs + 1) << "a working hook was put back again";
+}
+
+// A hook that raw input outsees but that is never called (a normal program's
+// hook while an elevated window has the focus, if raw input were not blind
+// there too) is put back once, then not again within seconds however many
+// keys come: never a loop of re-installs.
+TEST_F(HookLibrary, AHookThatSeesNothingIsNotPutBackInALoop)
+{
+    LONG installs = ReadHookRecord().installs;
+    blind(1);
+    DWORD start = GetTickCount();
+    for (int i = 0; i < 30; ++i)
+    {
+        InjectKey('C', false);
+        InjectKey('C', true);
+        PumpMessages(20);
+    }
+    PumpMessages(200);
+    ASSERT_LT(GetTickCount() - start, 4500u) << "the keys took longer than the back-off";
+    EXPECT_EQ(ReadHookRecord().installs, installs + 1);
+    blind(0);
+    EXPECT_EQ(Keys({{'D', 0}, {'D', 1}}), (std::vector<std::string>{"K68"}));
 }

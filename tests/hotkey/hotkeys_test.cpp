@@ -24,12 +24,14 @@ void Xdotool(const std::string &arguments)
         RunUnix("xdotool " + arguments);
 }
 
-// ORNAX.exe beside the test build of TessaroHook.dll.
+// ORNAX.exe beside the test build of TessaroHook.dll, in a folder of this
+// test's own: a system-wide hook leaves its library mapped in other
+// processes for a while, so an earlier test's copy may still be in use.
 std::wstring TestBuildFolder()
 {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"ornax-test-hook";
+    std::wstring folder = std::wstring(temp) + L"ornax-test-hook-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder.c_str(), NULL);
     bool copied = CopyFileW((DistFolder() + L"\\ORNAX.exe").c_str(), (folder + L"\\ORNAX.exe").c_str(), FALSE) &&
                   CopyFileW((EnvironmentOf(L"ORNAX_TESTS") + L"\\TessaroHook.dll").c_str(),
@@ -89,12 +91,22 @@ class Hotkeys : public RigTest
         ASSERT_TRUE(WaitForSwitchLog(ReportLine("01 00"), Patience)) << SwitchLog();
         SettledSwitchLog(300);
     }
+    // The hook starts last, after the status report. A low-level hook's
+    // library shows it by its raw input window; the test build records it.
+    bool WaitForHook(LONG hookMode)
+    {
+        for (int i = 0; i < 200; ++i, Sleep(50))
+            if (hookMode ? ReadHookRecord().mode == hookMode : FindWindowW(L"TessaroHookRawInput", NULL) != NULL)
+                return true;
+        return false;
+    }
     void Send(UINT message, WPARAM wParam)
     {
         DWORD_PTR answer;
         SendMessageTimeoutW(window, message, wParam, 0, SMTO_NORMAL, Patience, &answer);
     }
-    // hookMode: the kind of hook that the test build must have taken, or 0.
+    // hookMode: the kind of hook that the test build must have taken, or 0
+    // for the shipped library's low-level hook.
     void RunTypedCases(const std::vector<TypedCase> &cases, const std::wstring &folder,
                        const std::vector<std::wstring> &environment = {}, LONG hookMode = 0)
     {
@@ -106,9 +118,9 @@ class Hotkeys : public RigTest
             WriteSettings(c.enableKeys, c.activeKey);
             StartDebugCapture();
             Start(folder, environment);
-            if (hookMode && c.enableKeys)
+            if (c.enableKeys)
             {
-                ASSERT_EQ(ReadHookRecord().mode, hookMode);
+                ASSERT_TRUE(WaitForHook(hookMode));
             }
             ASSERT_EQ(SimLogClear(), 0);
             Xdotool(c.keys);
@@ -201,7 +213,14 @@ TEST_F(Hotkeys, TheSystemWideHookOfWindows9xTellsTapsAsWell)
     HANDLE thread = CreateThread(NULL, 0, Focus::Run, &focus, 0, &focus.threadId);
     ASSERT_NE(thread, (HANDLE)NULL);
     WaitForSingleObject(focus.ready, Patience);
-    RunTypedCases(TypedCases, folder, {L"TESSAROHOOK_SYSTEM_WIDE=1"}, 2);
+    // Wine 10 puts its lock-key state back in step with the X server's by
+    // key messages of its own, which reach the focused window's queue after
+    // earlier lock keys: there the lock-key rows are left out.
+    std::vector<TypedCase> cases;
+    for (const TypedCase &c : TypedCases)
+        if (WineMajorVersion() < 10 || !strstr(c.keys, "_Lock"))
+            cases.push_back(c);
+    RunTypedCases(cases, folder, {L"TESSAROHOOK_SYSTEM_WIDE=1"}, 2);
     PostThreadMessageW(focus.threadId, WM_QUIT, 0, 0);
     WaitForSingleObject(thread, Patience);
     CloseHandle(thread);
@@ -238,6 +257,7 @@ TEST_F(Hotkeys, AltGrIsNeverAControl)
     ASSERT_TRUE(PlugSwitch());
     WriteSettings(1, 17);
     Start();
+    ASSERT_TRUE(WaitForHook(0));
     for (const Case &c : cases)
     {
         SCOPED_TRACE(c.what);
@@ -259,6 +279,7 @@ TEST_F(Hotkeys, KeystrokesThatWaitedAreJudgedByTheirOwnTimes)
     ASSERT_TRUE(PlugSwitch());
     WriteSettings(1, 17);
     Start();
+    ASSERT_TRUE(WaitForHook(0));
     struct Case
     {
         const char *keys;
@@ -335,6 +356,7 @@ TEST_F(Hotkeys, TypingIsNeverHeldUpByASlowSwitch)
 {
     ASSERT_TRUE(PlugSwitch(0x5C02, 0x0100, 2, nullptr, BothCollections, 3000));
     Start();
+    ASSERT_TRUE(WaitForHook(0));
     HWND edit = CreateWindowW(L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 100, NULL, NULL, NULL, NULL);
     ASSERT_NE(edit, (HWND)NULL);
     SetForegroundWindow(edit);
@@ -358,7 +380,8 @@ TEST_F(Hotkeys, TypingIsNeverHeldUpByASlowSwitch)
 }
 
 // The hook, dropped by the test as Windows does across the lock screen and
-// sleep: the notifications that mean "back", sent as the system sends them,
+// sleep, where raw input sees no key either (so only these notifications
+// can put it back here): the notifications that mean "back", sent as the system sends them,
 // put it back at once, so the very next Control, Control switches; a resume
 // also refreshes what the switch knows, with exactly one status report.
 TEST_F(Hotkeys, TheHookIsBackAtOnceAfterUnlockAndResume)
@@ -369,6 +392,7 @@ TEST_F(Hotkeys, TheHookIsBackAtOnceAfterUnlockAndResume)
     HANDLE drop = CreateEventW(NULL, FALSE, FALSE, L"TessaroHookDrop");
     ASSERT_NE(drop, (HANDLE)NULL);
     Start(folder);
+    ASSERT_TRUE(WaitForHook(1));
     struct Case
     {
         UINT message;
