@@ -14,8 +14,8 @@
 // Where the system has one, a low-level hook runs on a thread of its own, so
 // typing never waits for the program's user-interface thread. Windows drops
 // such a hook without a word (a late callback after sleep or under load):
-// raw keyboard input on the same thread is the independent witness, and a
-// key that it reports and the hook never saw puts the hook back at once.
+// raw keyboard input on the same thread is the independent witness, and
+// keys that it reports and the hook never saw put the hook back at once.
 // Nothing runs while nothing is typed.
 //
 // Windows 95, 98 and ME have no low-level hook: there a system-wide keyboard
@@ -84,7 +84,7 @@ static DWORD AltUpTimes[256];   // per ALT key: the time of that release
 static HWND RawWindow;
 static RegisterRawInputFunction RegisterRawInput;
 static DWORD LastHookTime;      // of the last event the hook saw
-static LONG HookAhead;          // events the hook saw that raw input has not reported yet (at most 2)
+static BOOL UnseenRawKey;       // raw input reported a key that the hook has not seen (yet)
 static BOOL AwaitingHook;       // put back, and no event seen since
 static DWORD ReinstallTime;
 static DWORD ControlPressTime;  // of a Left Control press that was the last event, or 0
@@ -312,8 +312,7 @@ static LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lPa
         const KBDLLHOOKSTRUCT *event = (const KBDLLHOOKSTRUCT *)lParam;
         DWORD vk = event->vkCode & 0xFF;
         LastHookTime = event->time;
-        if (HookAhead < 2)
-            ++HookAhead;
+        UnseenRawKey = FALSE;
         AwaitingHook = FALSE;
         BOOL down = wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN;
         DWORD controlPress = ControlPressTime;
@@ -354,24 +353,25 @@ static void InstallLowLevelHook(void)
     RecordHook(OwnState.Keyboard != NULL);
 }
 
-// Raw input reports every key to this thread's window, after the hook's call
-// for the same event and with the same time. A key the hook has not seen
-// means it is gone: put it back, then not again before it has seen a key or
-// the back-off has passed, so a place the hook may not watch never makes a
-// loop of re-installs.
+// Raw input reports every key to this thread's window with the time the hook
+// gets for the same event, sometimes just before the hook's call for it,
+// mostly just after. Two keys in a row that it reports and the hook has not
+// seen mean the hook is gone: put it back, then not again before it has
+// seen a key or the back-off has passed, so a place the hook may not watch
+// never makes a loop of re-installs.
 static void OnRawKey(DWORD time)
 {
 #ifdef TESSAROHOOK_TEST
     if (RawWitnessOff)
         return;
 #endif
-    if (HookAhead > 0)
-    {
-        --HookAhead;
-        return;
-    }
     if ((LONG)(time - LastHookTime) <= 0)
         return;
+    if (!UnseenRawKey)
+    {
+        UnseenRawKey = TRUE;
+        return;
+    }
     if (AwaitingHook && time - ReinstallTime < REINSTALL_BACKOFF_MS)
         return;
     AwaitingHook = TRUE;
@@ -564,7 +564,7 @@ static DWORD WINAPI HookThreadProc(LPVOID readyEvent)
     OwnState.Target = TargetWindow;
     OwnState.TapKeyCode = TapKeyCode;
     LastHookTime = GetTickCount();
-    HookAhead = 0;
+    UnseenRawKey = FALSE;
     AwaitingHook = FALSE;
     HookMode = NO_HOOK;
 #ifdef TESSAROHOOK_TEST

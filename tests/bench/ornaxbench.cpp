@@ -328,10 +328,11 @@ LRESULT CALLBACK ControlWatch(int code, WPARAM wParam, LPARAM lParam)
 
 DWORD WINAPI ControlWatchThread(LPVOID)
 {
-    SetWindowsHookExW(WH_KEYBOARD_LL, ControlWatch, GetModuleHandleW(NULL), 0);
+    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, ControlWatch, GetModuleHandleW(NULL), 0);
     MSG message;
     while (GetMessageW(&message, NULL, 0, 0) > 0)
         DispatchMessageW(&message);
+    UnhookWindowsHookEx(hook);
     return 0;
 }
 
@@ -608,7 +609,8 @@ int main(int argc, char **argv)
     PrintFigures("posted WM_COMMAND 32773 -> 01 06 in log", PostedCommandLatencies(window, runs));
     fflush(stdout);
 
-    CreateThread(NULL, 0, ControlWatchThread, NULL, 0, NULL);
+    DWORD controlWatchId;
+    HANDLE controlWatch = CreateThread(NULL, 0, ControlWatchThread, NULL, 0, &controlWatchId);
     Sleep(200);
     std::vector<double> hotkey;
     for (int i = 0; i < runs; ++i)
@@ -621,6 +623,10 @@ int main(int argc, char **argv)
     }
     PrintFigures("hotkey: second Control's release (xdotool) -> 01 06 in log", hotkey);
     fflush(stdout);
+    // Its own hook would be counted in every key measured later.
+    PostThreadMessageW(controlWatchId, WM_QUIT, 0, 0);
+    WaitForSingleObject(controlWatch, (DWORD)Patience);
+    CloseHandle(controlWatch);
 
     for (int i = 0; i < CommandsForMemory; ++i)
         if (PostCommand(window) < 0)

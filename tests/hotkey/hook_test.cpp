@@ -101,10 +101,10 @@ TEST_F(HookLibrary, ADroppedHookComesBackAtTheFirstKeyItMissedAndNeverForTheMous
     EXPECT_EQ(ReadHookRecord().hooked, 0);
     // The missed key itself is lost; the next ones are seen, and ALT, which
     // the hook believed down, is seen up.
-    EXPECT_TRUE(Keys({{'A', 0}}).empty());
+    EXPECT_TRUE(Keys({{'A', 0}, {'A', 1}}).empty());
     EXPECT_EQ(ReadHookRecord().installs, installs + 1);
     EXPECT_EQ(ReadHookRecord().hooked, 1);
-    EXPECT_EQ(Keys({{'A', 1}, {'B', 0}, {'B', 1}, {VK_LMENU, 1}}), (std::vector<std::string>{"K66", "A0", "K18"}));
+    EXPECT_EQ(Keys({{'B', 0}, {'B', 1}, {VK_LMENU, 1}}), (std::vector<std::string>{"K66", "A0", "K18"}));
     EXPECT_EQ(ReadHookRecord().installs, installs + 1) << "a working hook was put back again";
 }
 
