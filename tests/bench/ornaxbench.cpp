@@ -464,6 +464,19 @@ std::vector<double> PostedCommandLatencies(HWND window, int runs)
     }
     return latencies;
 }
+
+
+// Starts ORNAX.exe and waits for its window and its status report.
+HWND StartProgramAndWait(const std::wstring &program, const std::wstring &dist, PROCESS_INFORMATION &process)
+{
+    Log.Mark();
+    if (!Launch(program, dist, process))
+        Fail("CreateProcess of ORNAX.exe");
+    HWND window = NULL;
+    if (!PollUntil([&] { return (window = ProgramWindow()) != NULL && Log.Seen("01 00"); }, Patience))
+        Fail("ORNAX.exe did not start");
+    return window;
+}
 }
 
 int main(int argc, char **argv)
@@ -586,12 +599,7 @@ int main(int argc, char **argv)
 
     // One instance for latency and steady state.
     PROCESS_INFORMATION process;
-    Log.Mark();
-    if (!Launch(program, dist, process))
-        Fail("CreateProcess of ORNAX.exe");
-    HWND window = NULL;
-    if (!PollUntil([&] { return (window = ProgramWindow()) != NULL && Log.Seen("01 00"); }, Patience))
-        Fail("ORNAX.exe did not start");
+    HWND window = StartProgramAndWait(program, dist, process);
     Sleep(500);
     ProcessFigures afterStart = MeasureProcess(process.dwProcessId);
     Sleep(1500);
@@ -641,13 +649,8 @@ int main(int argc, char **argv)
         const wchar_t *settingsKey = L"Software\\Quorvik\\Swivo";
         DWORD off = 0;
         WriteRegistryData(HKEY_CURRENT_USER, settingsKey, L"EnableKeys", REG_DWORD, &off, sizeof(off));
-        Log.Mark();
         PROCESS_INFORMATION offProcess;
-        if (!Launch(program, dist, offProcess))
-            Fail("CreateProcess of ORNAX.exe");
-        HWND offWindow = NULL;
-        if (!PollUntil([&] { return (offWindow = ProgramWindow()) != NULL && Log.Seen("01 00"); }, Patience))
-            Fail("ORNAX.exe did not start");
+        HWND offWindow = StartProgramAndWait(program, dist, offProcess);
         Sleep(2000);
         PrintWakeups("idle: wake-ups a minute, ORNAX.exe, hotkeys off", WakeupsPerMinute("ORNAX.exe", idleSeconds));
         PrintFigures("key: SendInput -> WM_KEYDOWN, ORNAX.exe, hotkeys off", KeyLatencies(keys));
@@ -701,12 +704,7 @@ int main(int argc, char **argv)
 
     // A command's cost as the machine has more HID devices: each command
     // enumerates every present HID interface. Then a held switch.
-    Log.Mark();
-    if (!Launch(program, dist, process))
-        Fail("CreateProcess of ORNAX.exe");
-    window = NULL;
-    if (!PollUntil([&] { return (window = ProgramWindow()) != NULL && Log.Seen("01 00"); }, Patience))
-        Fail("ORNAX.exe did not start");
+    window = StartProgramAndWait(program, dist, process);
     int plugged = 0;
     for (int others : {0, 16, 64})
     {

@@ -213,12 +213,13 @@ TEST_F(Hotkeys, TheSystemWideHookOfWindows9xTellsTapsAsWell)
     HANDLE thread = CreateThread(NULL, 0, Focus::Run, &focus, 0, &focus.threadId);
     ASSERT_NE(thread, (HANDLE)NULL);
     WaitForSingleObject(focus.ready, Patience);
-    // Wine 10 puts its lock-key state back in step with the X server's by
-    // key messages of its own, which reach the focused window's queue after
-    // earlier lock keys: there the lock-key rows are left out.
+    // After other tests' lock keys, the lock-key rows fail here now and then
+    // under both Wines (Wine puts its lock-key state back in step with the X
+    // server's by key messages of its own, which reach the focused window's
+    // queue): they are left out.
     std::vector<TypedCase> cases;
     for (const TypedCase &c : TypedCases)
-        if (WineMajorVersion() < 10 || !strstr(c.keys, "_Lock"))
+        if (!strstr(c.keys, "_Lock"))
             cases.push_back(c);
     RunTypedCases(cases, folder, {L"TESSAROHOOK_SYSTEM_WIDE=1"}, 2);
     PostThreadMessageW(focus.threadId, WM_QUIT, 0, 0);
