@@ -45,18 +45,65 @@ void RegisterMainWindowClass(HINSTANCE instance)
     RegisterClassExW(&windowClass);
 }
 
+// One program per sign-in session: a mutex named after the window class,
+// in the session's namespace on the NT family (a plain name on Windows 9x,
+// which has no namespaces). Two starts at the same moment both pass the
+// window check before either has made its window; only one can create this.
+// It is kept until the process ends. TRUE when another start holds it. An
+// exit request only looks, so that it never keeps a start from running.
+static HANDLE TakeInstanceMutex(const char *name, BOOL onlyLook)
+{
+    return onlyLook ? OpenMutexA(SYNCHRONIZE, FALSE, name) : CreateMutexA(NULL, FALSE, name);
+}
+
+static BOOL IsAnotherStartRunning(BOOL onlyLook)
+{
+    const int prefixLength = 6;  // "Local\"
+    char name[APP_STRING_CAPACITY + prefixLength];
+    lstrcpyA(name, "Local\\");
+    int length = prefixLength;
+    for (const WCHAR *c = WindowClassName; *c && length < APP_STRING_CAPACITY; ++c)
+        name[length++] = *c < 0x80 ? (char)*c : '_';
+    name[length] = 0;
+    BOOL nt = OsVersion.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    HANDLE mutex = nt ? TakeInstanceMutex(name, onlyLook) : NULL;
+    // Windows NT 4 without terminal services knows no namespaces either.
+    if (!mutex)
+        mutex = TakeInstanceMutex(name + prefixLength, onlyLook);
+    if (mutex && (onlyLook || GetLastError() == ERROR_ALREADY_EXISTS))
+    {
+        CloseHandle(mutex);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// The running copy's window; one that has just started may not have made it
+// yet, and "/x" waits a little for it.
+static HWND FindRunningWindow(BOOL wait)
+{
+    HWND running = FindWindowW(WindowClassName, AppTitle);
+    for (int tries = 0; !running && wait && tries < 50; ++tries)
+    {
+        Sleep(100);
+        running = FindWindowW(WindowClassName, AppTitle);
+    }
+    return running;
+}
+
 int StartInstance(HINSTANCE instance)
 {
     const WCHAR *commandLine = GetCommandLineW();
     OsVersion.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
     GetVersionExW(&OsVersion);
 
-    // One instance per desktop: a second start only forwards "/x".
-    HWND running = FindWindowW(WindowClassName, AppTitle);
+    // One instance per session: a second start only forwards "/x".
     BOOL exitRequested = wcsstr(commandLine, L"/x") != NULL;
-    if (running)
+    BOOL another = IsAnotherStartRunning(exitRequested);
+    HWND running = FindRunningWindow(another && exitRequested);
+    if (another || running)
     {
-        if (exitRequested)
+        if (exitRequested && running)
             PostMessageW(running, WM_COMMAND, IDM_EXIT, 0);
         return 0;
     }

@@ -89,6 +89,49 @@ TEST_F(Spine, ASecondStartEndsAtOnceAndTheFirstReceivesNothing)
     ExitThroughMenuCommand();
 }
 
+// At sign-in the Run key and a click on the shortcut can start two copies at
+// the same moment, before either has made its window: here four, made
+// suspended and let go together.
+TEST_F(Spine, StartsAtTheSameMomentLeaveOneProgram)
+{
+    ASSERT_TRUE(PlugSwitch());
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    ProgramRun starts[4];
+    for (ProgramRun &start : starts)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+        line.push_back(0);
+        start.started = CreateProcessW(NULL, line.data(), NULL, NULL, FALSE, CREATE_SUSPENDED, NULL,
+                                       DistFolder().c_str(), &startup, &start.process) != 0;
+        ASSERT_TRUE(start.started);
+    }
+    for (ProgramRun &start : starts)
+        ResumeThread(start.process.hThread);
+    window = WaitForProgramWindow(Patience);
+    ASSERT_NE(window, (HWND)NULL);
+    SettledSwitchLog(500);
+    // All but one end with code 0; that one runs on, with the only window.
+    int running = 0;
+    for (ProgramRun &start : starts)
+    {
+        if (WaitForSingleObject(start.process.hProcess, 2000) == WAIT_TIMEOUT)
+        {
+            ++running;
+            std::swap(run, start);
+        }
+        else
+        {
+            EXPECT_EQ(WaitForExit(start, 0), 0);
+        }
+        CloseRun(start);
+    }
+    EXPECT_EQ(running, 1);
+    EXPECT_EQ(CountProgramWindows(), 1);
+    ExitThroughMenuCommand();
+}
+
 TEST_F(Spine, SlashXEndsTheRunningInstance)
 {
     for (const wchar_t *arguments : {L"/x", L"--quiet/xyz"})
