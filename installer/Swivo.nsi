@@ -1,7 +1,8 @@
 ; The Windows installer of Swivo: a per-user set-up of ORNAX.exe, its hook
 ; library and its language libraries, started at sign-in, upgraded in place
 ; over a running copy and removed without a trace but the user's settings.
-;   makensis -DVERSION=1.0.2.14 -DDIST=..\dist -DICON=... -DOUTFILE=... Swivo.nsi
+;   makensis -DVERSION=1.0.2.14 -DWINDOW_CLASS=ORNAX -DDIST=..\dist -DICON=... -DOUTFILE=... Swivo.nsi
+; (CMake passes the project's version and the program's window class.)
 Unicode true
 !include MUI2.nsh
 !include FileFunc.nsh
@@ -18,6 +19,8 @@ Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+; A reinstall or an upgrade goes where the installed copy is.
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 SetCompressor /SOLID lzma
 Icon "${ICON}"
 UninstallIcon "${ICON}"
@@ -79,7 +82,7 @@ FunctionEnd
 
 Function ${un}EndRunningCopy
   ClearErrors
-  FindWindow $0 "ORNAX" "ORNAX"
+  FindWindow $0 "${WINDOW_CLASS}" "${WINDOW_CLASS}"
   ${If} $0 == 0
     Return
   ${EndIf}
@@ -95,7 +98,7 @@ Function ${un}EndRunningCopy
   ${Do}
     Sleep 100
     IntOp $1 $1 + 1
-    FindWindow $0 "ORNAX" "ORNAX"
+    FindWindow $0 "${WINDOW_CLASS}" "${WINDOW_CLASS}"
     ${If} $0 == 0
       Call ${un}FilesInUse
       ${IfThen} $3 == 0 ${|} ${Break} ${|}
