@@ -20,6 +20,10 @@ BOOL IsWindowsVistaOrLater(void);
 
 void RegisterMainWindowClass(HINSTANCE instance);
 
+#ifndef WM_WTSSESSION_CHANGE
+#define WM_WTSSESSION_CHANGE 0x02B1
+#endif
+
 // Session and power notifications, which put the keyboard hook back.
 #define SESSION_TIMER_ID 1
 void StartSessionWatch(void);
@@ -56,7 +60,9 @@ void OnDisplaySettingsChange(void);
 int TrayIconSize(void);
 // Loads both icons at that size, destroying the ones they replace.
 void LoadTrayIcons(void);
-// Probes the switch: the record's picture and tooltip say whether it is attached.
-void ChooseTrayPicture(void);
-// The same, and the shell is shown the result.
-void UpdateTrayIcon(void);
+// The record's picture and tooltip say whether the switch is attached; the
+// shell is shown them once it has the icon.
+void ShowSwitchAttached(BOOL attached);
+// An icon that the shell did not take is tried again on this timer.
+#define TRAY_TIMER_ID 3
+void OnTrayTimer(void);

@@ -1,9 +1,6 @@
 // The hidden main window: every event of the program arrives here.
 #include "app/app.h"
 
-#ifndef WM_WTSSESSION_CHANGE
-#define WM_WTSSESSION_CHANGE 0x02B1
-#endif
 #include "audio/audio.h"
 #include "device/device.h"
 #include "hotkey/hotkey.h"
@@ -90,6 +87,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_TIMER:
         if (wParam == SESSION_TIMER_ID)
             OnSessionTimer();
+        else if (wParam == DEVICE_TIMER_ID)
+            OnDeviceTimer();
+        else if (wParam == TRAY_TIMER_ID)
+            OnTrayTimer();
         break;
     case WM_DISPLAYCHANGE:
     case WM_SETTINGCHANGE:

@@ -7,9 +7,6 @@
 #include "device/device.h"
 #include "hotkey/hotkey.h"
 
-#ifndef WM_WTSSESSION_CHANGE
-#define WM_WTSSESSION_CHANGE 0x02B1
-#endif
 #define SESSION_CONSOLE_CONNECT 0x1
 #define SESSION_UNLOCK 0x8
 #define NOTIFY_FOR_THIS_SESSION 0
@@ -77,5 +74,5 @@ void OnPowerBroadcast(WPARAM event)
         return;
     RestartHotkeyHook();
     // The switch may have been unplugged or the mute changed while asleep.
-    RefreshSwitchState();
+    ScheduleSwitchRefresh();
 }

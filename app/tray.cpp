@@ -25,7 +25,14 @@ UINT TrayVersion;
 
 #define TRAY_ICON_ID 1
 
+// Tries of an icon that the shell did not take: every 5 s for three minutes.
+#define TRAY_RETRY_MS 5000
+#define TRAY_RETRIES 36
+
 static WCHAR NotAttachedTip[APP_STRING_CAPACITY];
+static BOOL ShowsAttached;  // what the picture shows
+static BOOL TrayShown;      // the shell has the icon
+static UINT TrayRetriesLeft;
 static BOOL MenuShowing;
 static DWORD LastKeySelect;
 
@@ -68,15 +75,10 @@ void LoadTrayIcons(void)
 {
     // Windows 9x has no working LoadImageW.
     int size = TrayIconSize();
-    HICON attached = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(IDI_ATTACHED), IMAGE_ICON, size, size, 0);
-    HICON notAttached = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(IDI_NOT_ATTACHED), IMAGE_ICON, size, size, 0);
     HICON oldAttached = AttachedIcon, oldNotAttached = NotAttachedIcon;
-    if (TrayIcon.hIcon == oldAttached)
-        TrayIcon.hIcon = attached;
-    else if (TrayIcon.hIcon == oldNotAttached)
-        TrayIcon.hIcon = notAttached;
-    AttachedIcon = attached;
-    NotAttachedIcon = notAttached;
+    AttachedIcon = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(IDI_ATTACHED), IMAGE_ICON, size, size, 0);
+    NotAttachedIcon = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(IDI_NOT_ATTACHED), IMAGE_ICON, size, size, 0);
+    TrayIcon.hIcon = ShowsAttached ? AttachedIcon : NotAttachedIcon;
     // The shell copies the icon it is given: once it has the new one (the
     // caller tells it), the old ones can go.
     if (oldAttached)
@@ -85,43 +87,56 @@ void LoadTrayIcons(void)
         DestroyIcon(oldNotAttached);
 }
 
-void ChooseTrayPicture(void)
+void ShowSwitchAttached(BOOL attached)
 {
-    DWORD reportLength;
-    HANDLE device = OpenSwitchDevice(&reportLength);
-    BOOL attached = device != INVALID_HANDLE_VALUE;
-    if (attached)
-        CloseHandle(device);
+    ShowsAttached = attached;
     // The tooltip says what the picture shows, for those who cannot see it.
     TrayIcon.hIcon = attached ? AttachedIcon : NotAttachedIcon;
     CopyText(TrayIcon.szTip, attached ? AppTitle : NotAttachedTip, ARRAYSIZE(TrayIcon.szTip));
+    if (TrayIcon.hWnd && TrayShown)
+        Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
 }
 
-void UpdateTrayIcon(void)
+// Shows the icon, or, when the shell has it already (any program may send
+// "TaskbarCreated"), updates it; then asks for the notifications of the
+// shell's newer versions, which let the keyboard reach the icon, and keeps
+// what the shell agreed to. Without them it reports plain mouse messages.
+static BOOL ShowInShell(void)
 {
-    if (!TrayIcon.hWnd)
-        return;
-    ChooseTrayPicture();
-    Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
-}
-
-// Asks the shell for the notifications of its newer versions, which let the
-// keyboard reach the icon; without them it reports plain mouse messages.
-static void AddToShell(void)
-{
-    TrayVersion = 0;
-    if (!Shell_NotifyIconW(NIM_ADD, &TrayIcon))
-        return;
+    TrayShown = Shell_NotifyIconW(NIM_ADD, &TrayIcon) || Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
+    if (!TrayShown)
+        return FALSE;
     UINT version = IsWindowsVistaOrLater() ? NOTIFYICON_VERSION_4
                    : OsVersion.dwPlatformId == VER_PLATFORM_WIN32_NT && OsVersion.dwMajorVersion == 5
                        ? NOTIFYICON_VERSION
                        : 0;
+    TrayVersion = 0;
     if (!version)
-        return;
+        return TRUE;
     TrayIcon.uVersion = version;
     if (Shell_NotifyIconW(NIM_SETVERSION, &TrayIcon))
         TrayVersion = version;
     TrayIcon.uVersion = 0;
+    return TRUE;
+}
+
+// At sign-in the shell may not be ready yet: Shell_NotifyIcon then fails or
+// times out, and the icon is tried again every few seconds for a while.
+static void AddToShell(void)
+{
+    if (ShowInShell())
+    {
+        KillTimer(MainWindow, TRAY_TIMER_ID);
+        return;
+    }
+    TrayRetriesLeft = TRAY_RETRIES;
+    SetTimer(MainWindow, TRAY_TIMER_ID, TRAY_RETRY_MS, NULL);
+}
+
+void OnTrayTimer(void)
+{
+    if (!TrayIcon.hWnd || ShowInShell() || --TrayRetriesLeft == 0)
+        KillTimer(MainWindow, TRAY_TIMER_ID);
 }
 
 void AddTrayIcon(void)
@@ -129,7 +144,8 @@ void AddTrayIcon(void)
     TrayIcon.cbSize = TRAY_RECORD_SIZE;
     LoadLocalString(IDS_NOT_ATTACHED, NotAttachedTip, APP_STRING_CAPACITY);
     LoadTrayIcons();
-    ChooseTrayPicture();
+    // The picture of the last look at the devices, which start-up has just made.
+    ShowSwitchAttached(ShowsAttached);
     TrayIcon.hWnd = MainWindow;
     TrayIcon.uID = TRAY_ICON_ID;
     TrayIcon.uCallbackMessage = WM_TRAYNOTIFY;
@@ -146,8 +162,10 @@ void AddTrayIcon(void)
 
 void RemoveTrayIcon(void)
 {
+    KillTimer(MainWindow, TRAY_TIMER_ID);
     Shell_NotifyIconW(NIM_DELETE, &TrayIcon);
     TrayIcon.hWnd = NULL;
+    TrayShown = FALSE;
 }
 
 void OnTaskbarCreated(void)
@@ -164,7 +182,8 @@ void OnDisplaySettingsChange(void)
     if (!TrayIcon.hWnd)
         return;
     LoadTrayIcons();
-    Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
+    if (TrayShown)
+        Shell_NotifyIconW(NIM_MODIFY, &TrayIcon);
 }
 
 LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam)

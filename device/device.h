@@ -23,16 +23,26 @@ extern HIDD_ATTRIBUTES DeviceAttributes;
 // Opens the switch's first collection for reading and writing, or returns
 // INVALID_HANDLE_VALUE. *reportLength receives the output report length.
 HANDLE OpenSwitchDevice(DWORD *reportLength);
+// Whether the switch can be opened now (it is closed again at once).
+BOOL IsSwitchPresent(void);
 
 // Writes one report with the command and the current mute flag, waiting
 // about a second for the switch to take it. While an earlier report that was
-// given up is still outstanding, nothing is written (nor opened).
-void SendSwitchCommand(SwitchCommand command);
+// given up is still outstanding, nothing is written (nor opened). TRUE when
+// the switch was found and opened.
+BOOL SendSwitchCommand(SwitchCommand command);
 // Whether such a report is still outstanding; releases it once it is not.
 BOOL IsWritePending(void);
 
 void ClearDeviceAttributes(void);
+
+// Every device notice, and a resume, lead to one refresh after the last of a
+// burst: the main window's one-shot timer, started again by each.
+#define DEVICE_TIMER_ID 2
+#define DEVICE_SETTLE_MS 300
 void OnDeviceChange(WPARAM eventCode, LPARAM eventData);
+void ScheduleSwitchRefresh(void);
+void OnDeviceTimer(void);
 // Forgets the switch, tells it the mute state and shows on the tray icon
-// whether it is there: after a device-tree change and after a resume.
+// whether it is there, all from one look at the present devices.
 void RefreshSwitchState(void);

@@ -162,6 +162,16 @@ HANDLE OpenSwitchDevice(DWORD *reportLength)
     return result;
 }
 
+BOOL IsSwitchPresent(void)
+{
+    DWORD reportLength;
+    HANDLE device = OpenSwitchDevice(&reportLength);
+    if (device == INVALID_HANDLE_VALUE)
+        return FALSE;
+    CloseHandle(device);
+    return TRUE;
+}
+
 void ClearDeviceAttributes(void)
 {
     ZeroMemory(&DeviceAttributes, sizeof(DeviceAttributes));

@@ -40,17 +40,17 @@ BOOL IsWritePending(void)
     return FALSE;
 }
 
-void SendSwitchCommand(SwitchCommand command)
+BOOL SendSwitchCommand(SwitchCommand command)
 {
     if (IsWritePending())
-        return;
+        return FALSE;
     // The narrow form: Windows 9x implements no wide CreateEvent.
     if (!WriteDone && !(WriteDone = CreateEventA(NULL, TRUE, FALSE, NULL)))
-        return;
+        return IsSwitchPresent();
     DWORD reportLength;
     HANDLE device = OpenSwitchDevice(&reportLength);
     if (device == INVALID_HANDLE_VALUE)
-        return;
+        return FALSE;
 
     // At least two bytes, whatever length the device declares; exactly the
     // declared length is written.
@@ -61,7 +61,7 @@ void SendSwitchCommand(SwitchCommand command)
     if (!report)
     {
         CloseHandle(device);
-        return;
+        return TRUE;
     }
     report[0] = 0x01;
     report[1] = (BYTE)((command << 1) | (MuteState.Value != 0 ? 1 : 0));
@@ -75,7 +75,7 @@ void SendSwitchCommand(SwitchCommand command)
     {
         GetOverlappedResult(device, &PendingWrite, &written, FALSE);
         EndWrite(device, report);
-        return;
+        return TRUE;
     }
     // Given up. CancelIo came with Windows 98; it is looked up, not imported.
     auto cancelIo = (CancelIoFunction)(void *)LoadedModuleFunction("kernel32.dll", "CancelIo");
@@ -84,4 +84,5 @@ void SendSwitchCommand(SwitchCommand command)
     PendingDevice = device;
     PendingReport = report;
     IsWritePending();  // a cancelled write may be over already
+    return TRUE;
 }

@@ -16,7 +16,7 @@ rig=build/rig/rig.sh
 trap '"$rig" stop' EXIT
 
 win() { echo "Z:$(echo "$1" | tr / '\\')"; }
-export ORNAX_DIST SWITCHSIM_DIR BENCH_IDLE_SCRIPT="$PWD/tests/bench/idle-wakeups.sh"
+export ORNAX_DIST SWITCHSIM_DIR BENCH_IDLE_SCRIPT="$PWD/tests/bench/idle-wakeups.sh" ORNAX_DIST_UNIX="$PWD/dist"
 ORNAX_DIST=$(win "$PWD/dist")
 SWITCHSIM_DIR=$(win "$PWD/build/switchsim")
 status=0

@@ -110,13 +110,14 @@ class LogFollower
             std::string line = pending.substr(0, end);
             pending.erase(0, end + 1);
             if (line == wanted)
-                found = true;
+                found = true, ++matched;
             else
                 ++unexpected;
         }
         return found;
     }
     long unexpected = 0;
+    long matched = 0;  // lines that were looked for
 
   private:
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -479,6 +480,66 @@ HWND StartProgramAndWait(const std::wstring &program, const std::wstring &dist, 
 }
 }
 
+// Lines of a file that hold a text.
+long LinesWith(const std::wstring &path, const char *text)
+{
+    std::string content = ReadWholeFile(path);
+    long count = 0;
+    for (size_t at = 0; (at = content.find(text, at)) != std::string::npos; at += strlen(text))
+        ++count;
+    return count;
+}
+
+// A burst of device notices, as when the switch moves the keyboard and mouse:
+// device-tree changes 20 ms apart. Wine's trace of setupapi counts the
+// enumerations, one SetupDiGetClassDevsExW line each; the window's answers to
+// WM_NULL meanwhile show how long it was busy.
+void MeasureDeviceBurst(int notices)
+{
+    std::wstring distUnix = Environment(L"ORNAX_DIST_UNIX");
+    const std::string trace = "/tmp/ornax-bench-setupapi.log";
+    const std::wstring traceWindows = L"Z:\\tmp\\ornax-bench-setupapi.log";
+    Log.Mark();
+    RunUnix("rm -f " + trace + "; WINEDEBUG=trace+setupapi setsid wine '" +
+            std::string(distUnix.begin(), distUnix.end()) + "/ORNAX.exe' </dev/null >/dev/null 2>" + trace + " &");
+    HWND window = NULL;
+    if (!PollUntil([&] { return (window = ProgramWindow()) != NULL && Log.Seen("01 00"); }, Patience))
+        Fail("ORNAX.exe with setupapi's trace did not start");
+    Sleep(1500);
+    long enumerationsBefore = LinesWith(traceWindows, "SetupDiGetClassDevsExW");
+    long reportsBefore = Log.matched;
+    std::vector<double> noticeCalls;
+    for (int i = 0; i < notices; ++i)
+    {
+        double start = NowMs();
+        SendMessageW(window, WM_DEVICECHANGE, 7 /* DBT_DEVNODES_CHANGED */, 0);
+        noticeCalls.push_back(NowMs() - start);
+        Sleep(20);
+    }
+    double lastNotice = NowMs(), reportAfter = -1, longestWait = 0;
+    while (NowMs() - lastNotice < 1500)
+    {
+        DWORD_PTR answer;
+        double start = NowMs();
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, Patience, &answer);
+        longestWait = std::max(longestWait, NowMs() - start);
+        if (Log.Seen("01 00") && reportAfter < 0)
+            reportAfter = NowMs() - lastNotice;
+        Sleep(2);
+    }
+    char label[96];
+    snprintf(label, sizeof(label), "burst of %d device-tree changes: notice handled in", notices);
+    PrintFigures(label, noticeCalls);
+    printf("%-58s %8ld\n", "  status reports it made", Log.matched - reportsBefore);
+    printf("%-58s %8ld\n", "  HID enumerations it made",
+           LinesWith(traceWindows, "SetupDiGetClassDevsExW") - enumerationsBefore);
+    printf("%-58s %8.2f\n", "  last notice -> report (ms)", reportAfter);
+    printf("%-58s %8.2f\n", "  window busy at most, answering WM_NULL (ms)", longestWait);
+    fflush(stdout);
+    PostMessageW(window, WM_COMMAND, IdmExit, 0);
+    PollUntil([] { return ProgramWindow() == NULL; }, Patience);
+}
+
 int main(int argc, char **argv)
 {
     int runs = argc > 1 ? atoi(argv[1]) : 20;
@@ -747,6 +808,8 @@ int main(int argc, char **argv)
     PrintFigures("held switch: command while one is pending, busy for", heldPending);
     if (EndProcess(process, window, WM_COMMAND, IdmExit) != 0)
         ++badExits;
+
+    MeasureDeviceBurst(12);
 
     PrintSizes(dist);
     PrintProcess("ORNAX.exe after start-up:", afterStart);
