@@ -3,20 +3,54 @@
 // reports that the mute control changed.
 #include "audio/audio.h"
 #include "device/device.h"
+#include "platform/lookup.h"
 
 OPEN_MIXER Mixers[MAX_MIXERS];
 UINT MixerCount;
 
+// winmm.dll is not among the libraries that Windows always takes from its own
+// folder: it is loaded from there by its full path, so that no file of that
+// name beside the program is ever run.
+static struct
+{
+    decltype(&::mixerGetNumDevs) mixerGetNumDevs;
+    decltype(&::mixerGetDevCapsW) mixerGetDevCapsW;
+    decltype(&::mixerOpen) mixerOpen;
+    decltype(&::mixerGetLineInfoW) mixerGetLineInfoW;
+    decltype(&::mixerGetLineControlsW) mixerGetLineControlsW;
+    decltype(&::mixerGetControlDetailsW) mixerGetControlDetailsW;
+    decltype(&::mixerClose) mixerClose;
+} MixerApi;
+
+static BOOL BindMixerFunctions(void)
+{
+    static BOOL tried, bound;
+    if (tried)
+        return bound;
+    tried = TRUE;
+    HMODULE winmm = LoadSystemLibrary("winmm.dll");
+    bound = LOOK_UP_FUNCTION(MixerApi.mixerGetNumDevs, winmm, mixerGetNumDevs) &&
+            LOOK_UP_FUNCTION(MixerApi.mixerGetDevCapsW, winmm, mixerGetDevCapsW) &&
+            LOOK_UP_FUNCTION(MixerApi.mixerOpen, winmm, mixerOpen) &&
+            LOOK_UP_FUNCTION(MixerApi.mixerGetLineInfoW, winmm, mixerGetLineInfoW) &&
+            LOOK_UP_FUNCTION(MixerApi.mixerGetLineControlsW, winmm, mixerGetLineControlsW) &&
+            LOOK_UP_FUNCTION(MixerApi.mixerGetControlDetailsW, winmm, mixerGetControlDetailsW) &&
+            LOOK_UP_FUNCTION(MixerApi.mixerClose, winmm, mixerClose);
+    return bound;
+}
+
 void OpenMixers(HWND window)
 {
-    UINT devices = mixerGetNumDevs();
+    if (!BindMixerFunctions())
+        return;
+    UINT devices = MixerApi.mixerGetNumDevs();
     for (UINT device = 0; device < devices && MixerCount < MAX_MIXERS; ++device)
     {
         MIXERCAPSW caps;
-        if (mixerGetDevCapsW(device, &caps, sizeof(caps)) != MMSYSERR_NOERROR)
+        if (MixerApi.mixerGetDevCapsW(device, &caps, sizeof(caps)) != MMSYSERR_NOERROR)
             continue;
         HMIXER handle;
-        if (mixerOpen(&handle, device, (DWORD_PTR)window, 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR)
+        if (MixerApi.mixerOpen(&handle, device, (DWORD_PTR)window, 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR)
             continue;
         OPEN_MIXER *mixer = &Mixers[MixerCount++];
         mixer->Handle = handle;
@@ -37,7 +71,7 @@ int ReadMuteState(OPEN_MIXER *mixer)
         ZeroMemory(&line, sizeof(line));
         line.cbStruct = sizeof(line);
         line.dwDestination = destination;
-        if (mixerGetLineInfoW(object, &line, MIXER_GETLINEINFOF_DESTINATION) != MMSYSERR_NOERROR ||
+        if (MixerApi.mixerGetLineInfoW(object, &line, MIXER_GETLINEINFOF_DESTINATION) != MMSYSERR_NOERROR ||
             line.dwComponentType != MIXERLINE_COMPONENTTYPE_DST_SPEAKERS)
             continue;
 
@@ -51,7 +85,7 @@ int ReadMuteState(OPEN_MIXER *mixer)
         controls.cControls = 1;
         controls.cbmxctrl = sizeof(control);
         controls.pamxctrl = &control;
-        if (mixerGetLineControlsW(object, &controls, MIXER_GETLINECONTROLSF_ONEBYTYPE) != MMSYSERR_NOERROR)
+        if (MixerApi.mixerGetLineControlsW(object, &controls, MIXER_GETLINECONTROLSF_ONEBYTYPE) != MMSYSERR_NOERROR)
             continue;
         // Kept even when the value cannot be read: its changes are followed.
         mixer->MuteControl = control.dwControlID;
@@ -65,7 +99,7 @@ int ReadMuteState(OPEN_MIXER *mixer)
         details.cMultipleItems = 0;
         details.cbDetails = sizeof(value);
         details.paDetails = &value;
-        if (mixerGetControlDetailsW(object, &details, MIXER_GETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR)
+        if (MixerApi.mixerGetControlDetailsW(object, &details, MIXER_GETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR)
         {
             MuteState.Value = value.fValue;
             result = 1;
@@ -90,6 +124,6 @@ void OnMixerControlChange(WPARAM mixerHandle, LPARAM controlID)
 void CloseMixer(void)
 {
     for (UINT i = 0; i < MixerCount; ++i)
-        mixerClose(Mixers[i].Handle);
+        MixerApi.mixerClose(Mixers[i].Handle);
     MixerCount = 0;
 }

@@ -1,4 +1,5 @@
 // Finding the switch among the present HID interfaces and opening it.
+#include "platform/lookup.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "device/device.h"
@@ -19,6 +20,42 @@ static const WCHAR *const ModelPatterns[] = {
 };
 
 static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "fixed part of the detail record");
+
+// hid.dll and setupapi.dll are not among the libraries that Windows always
+// takes from its own folder: both are loaded from there by their full paths,
+// once, so that no file of those names beside the program is ever run.
+static struct
+{
+    decltype(&::HidD_GetHidGuid) HidD_GetHidGuid;
+    decltype(&::HidD_GetAttributes) HidD_GetAttributes;
+    decltype(&::HidD_GetPreparsedData) HidD_GetPreparsedData;
+    decltype(&::HidD_FreePreparsedData) HidD_FreePreparsedData;
+    decltype(&::HidP_GetCaps) HidP_GetCaps;
+    decltype(&::SetupDiGetClassDevsW) SetupDiGetClassDevsW;
+    decltype(&::SetupDiEnumDeviceInterfaces) SetupDiEnumDeviceInterfaces;
+    decltype(&::SetupDiGetDeviceInterfaceDetailW) SetupDiGetDeviceInterfaceDetailW;
+    decltype(&::SetupDiDestroyDeviceInfoList) SetupDiDestroyDeviceInfoList;
+} DeviceApi;
+
+static BOOL BindDeviceFunctions(void)
+{
+    static BOOL tried, bound;
+    if (tried)
+        return bound;
+    tried = TRUE;
+    HMODULE hid = LoadSystemLibrary("hid.dll");
+    HMODULE setup = LoadSystemLibrary("setupapi.dll");
+    bound = LOOK_UP_FUNCTION(DeviceApi.HidD_GetHidGuid, hid, HidD_GetHidGuid) &&
+            LOOK_UP_FUNCTION(DeviceApi.HidD_GetAttributes, hid, HidD_GetAttributes) &&
+            LOOK_UP_FUNCTION(DeviceApi.HidD_GetPreparsedData, hid, HidD_GetPreparsedData) &&
+            LOOK_UP_FUNCTION(DeviceApi.HidD_FreePreparsedData, hid, HidD_FreePreparsedData) &&
+            LOOK_UP_FUNCTION(DeviceApi.HidP_GetCaps, hid, HidP_GetCaps) &&
+            LOOK_UP_FUNCTION(DeviceApi.SetupDiGetClassDevsW, setup, SetupDiGetClassDevsW) &&
+            LOOK_UP_FUNCTION(DeviceApi.SetupDiEnumDeviceInterfaces, setup, SetupDiEnumDeviceInterfaces) &&
+            LOOK_UP_FUNCTION(DeviceApi.SetupDiGetDeviceInterfaceDetailW, setup, SetupDiGetDeviceInterfaceDetailW) &&
+            LOOK_UP_FUNCTION(DeviceApi.SetupDiDestroyDeviceInfoList, setup, SetupDiDestroyDeviceInfoList);
+    return bound;
+}
 
 // Upper-cases a-z only, so the result never depends on the user's locale.
 static void UpperCaseAscii(WCHAR *text)
@@ -98,14 +135,14 @@ static BOOL IsSerialOfRegisteredSwitch(const WCHAR *upperPath)
 static void ReadSwitchDetails(HANDLE device, DWORD *reportLength)
 {
     DeviceAttributes.Size = sizeof(HIDD_ATTRIBUTES);
-    HidD_GetAttributes(device, &DeviceAttributes);
+    DeviceApi.HidD_GetAttributes(device, &DeviceAttributes);
     PHIDP_PREPARSED_DATA preparsed;
-    if (HidD_GetPreparsedData(device, &preparsed))
+    if (DeviceApi.HidD_GetPreparsedData(device, &preparsed))
     {
         HIDP_CAPS caps;
-        if (HidP_GetCaps(preparsed, &caps) == HIDP_STATUS_SUCCESS)
+        if (DeviceApi.HidP_GetCaps(preparsed, &caps) == HIDP_STATUS_SUCCESS)
             *reportLength = caps.OutputReportByteLength;
-        HidD_FreePreparsedData(preparsed);
+        DeviceApi.HidD_FreePreparsedData(preparsed);
     }
 }
 
@@ -115,20 +152,23 @@ HANDLE OpenSwitchDevice(DWORD *reportLength)
         return INVALID_HANDLE_VALUE;
     *reportLength = 0;
     HANDLE result = INVALID_HANDLE_VALUE;
+    if (!BindDeviceFunctions())
+        return INVALID_HANDLE_VALUE;
 
     GUID hidGuid;
-    HidD_GetHidGuid(&hidGuid);
-    HDEVINFO interfaces = SetupDiGetClassDevsW(&hidGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    DeviceApi.HidD_GetHidGuid(&hidGuid);
+    HDEVINFO interfaces = DeviceApi.SetupDiGetClassDevsW(&hidGuid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (interfaces == INVALID_HANDLE_VALUE)
         return INVALID_HANDLE_VALUE;
 
     WCHAR path[INTERFACE_PATH_CAPACITY];
     SP_DEVICE_INTERFACE_DATA interfaceData;
     interfaceData.cbSize = sizeof(interfaceData);
-    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(interfaces, NULL, &hidGuid, index, &interfaceData); ++index)
+    for (DWORD index = 0; DeviceApi.SetupDiEnumDeviceInterfaces(interfaces, NULL, &hidGuid, index, &interfaceData);
+         ++index)
     {
         DWORD detailSize = 0;
-        if (SetupDiGetDeviceInterfaceDetailW(interfaces, &interfaceData, NULL, 0, &detailSize, NULL) ||
+        if (DeviceApi.SetupDiGetDeviceInterfaceDetailW(interfaces, &interfaceData, NULL, 0, &detailSize, NULL) ||
             GetLastError() != ERROR_INSUFFICIENT_BUFFER)
             continue;
         PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail =
@@ -136,7 +176,7 @@ HANDLE OpenSwitchDevice(DWORD *reportLength)
         if (!detail)
             continue;
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-        if (!SetupDiGetDeviceInterfaceDetailW(interfaces, &interfaceData, detail, detailSize, NULL, NULL))
+        if (!DeviceApi.SetupDiGetDeviceInterfaceDetailW(interfaces, &interfaceData, detail, detailSize, NULL, NULL))
         {
             HeapFree(GetProcessHeap(), 0, detail);
             continue;
@@ -158,7 +198,7 @@ HANDLE OpenSwitchDevice(DWORD *reportLength)
         }
         HeapFree(GetProcessHeap(), 0, detail);
     }
-    SetupDiDestroyDeviceInfoList(interfaces);
+    DeviceApi.SetupDiDestroyDeviceInfoList(interfaces);
     return result;
 }
 

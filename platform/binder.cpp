@@ -3,6 +3,7 @@
 // Windows 9x the Layer for Unicode's (unicows.dll), and where neither can be
 // had the function's failure stub. It calls none of the 41 itself.
 #include "platform/binder.h"
+#include "platform/lookup.h"
 
 LONG PlatformKind;
 LoaderHookFunction LoaderHook;
@@ -250,9 +251,11 @@ void ResolveBinding(const char *module, const char *function, void **slot, void 
         {
             if (!entry->Handle)
             {
-                HMODULE loaded = LoadLibraryA(module);
+                // From the system folder by full path: version.dll, winmm.dll
+                // and others are looked for beside the program first otherwise.
+                HMODULE loaded = LoadSystemLibrary(module);
                 if (!loaded && lstrcmpA(module, "secur32.dll") == 0)
-                    loaded = LoadLibraryA("security.dll");
+                    loaded = LoadSystemLibrary("security.dll");
                 if (loaded)
                     StoreModule(entry, loaded);
             }

@@ -28,3 +28,8 @@ inline HMODULE LoadSystemLibrary(const char *name)
     lstrcpyA(path + length + 1, name);
     return LoadLibraryA(path);
 }
+
+// Sets a pointer named after a function to that function of a module (NULL
+// when either is missing), with the function's own type.
+#define LOOK_UP_FUNCTION(pointer, module, function) \
+    ((pointer) = (decltype(&::function))(void *)ModuleFunction(module, #function))

@@ -43,8 +43,22 @@ static LANGID ReadUiLanguage(void)
     return function ? ((LANGID(WINAPI *)(void))(void *)function)() : 0;
 }
 
+// Maps a language library as a data file: strings and menus come from it,
+// but none of its code ever runs. Windows 9x has no wide form.
+static HMODULE LoadResourceFile(const WCHAR *path)
+{
+    typedef HMODULE(WINAPI * LoadWideFunction)(LPCWSTR, HANDLE, DWORD);
+    auto loadWide = (LoadWideFunction)(void *)LoadedModuleFunction("kernel32.dll", "LoadLibraryExW");
+    if (loadWide && OsVersion.dwPlatformId == VER_PLATFORM_WIN32_NT)
+        return loadWide(path, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    char narrowPath[MODULE_PATH_CAPACITY];
+    if (!WideCharToMultiByte(CP_ACP, 0, path, -1, narrowPath, MODULE_PATH_CAPACITY, NULL, NULL))
+        return NULL;
+    return LoadLibraryExA(narrowPath, NULL, LOAD_LIBRARY_AS_DATAFILE);
+}
+
 // The library is loaded only from the executable's own folder, never through
-// the search path, so a file planted in the current folder cannot run here.
+// the search path, so a file planted in the current folder cannot be taken.
 static HMODULE LoadLanguageLibrary(const WCHAR *fileName)
 {
     WCHAR path[MODULE_PATH_CAPACITY];
@@ -58,7 +72,7 @@ static HMODULE LoadLanguageLibrary(const WCHAR *fileName)
     if (!folderEnd || (size_t)(folderEnd - path) + TextLength(fileName) >= MODULE_PATH_CAPACITY)
         return NULL;
     CopyText(folderEnd, fileName, MODULE_PATH_CAPACITY - (folderEnd - path));
-    return LoadLibraryW(path);
+    return LoadResourceFile(path);
 }
 
 HMODULE SelectResourceModule(void)
@@ -73,8 +87,11 @@ HMODULE SelectResourceModule(void)
 
 void FreeResourceModule(void)
 {
-    if (ResourceModule && ResourceModule != AppInstance)
-        FreeLibrary(ResourceModule);
+    // Texts asked for after this come from the executable.
+    HMODULE library = ResourceModule;
+    ResourceModule = AppInstance;
+    if (library && library != AppInstance)
+        FreeLibrary(library);
 }
 
 int LoadLocalString(UINT id, WCHAR *buffer, int capacity)

@@ -827,7 +827,7 @@ std::vector<ModuleExport> ExportsOf(HMODULE module)
 }
 
 // The functions a PE file imports by name.
-std::set<std::string> ImportsOf(const std::wstring &path)
+std::set<std::string> ImportsOf(const std::wstring &path, std::set<std::string> *modules)
 {
     std::set<std::string> names;
     HMODULE image = LoadLibraryExW(path.c_str(), NULL, DONT_RESOLVE_DLL_REFERENCES);
@@ -837,11 +837,20 @@ std::set<std::string> ImportsOf(const std::wstring &path)
     auto nt = (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
     DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     for (auto module = (const IMAGE_IMPORT_DESCRIPTOR *)(base + rva); rva && module->Name; ++module)
+    {
+        if (modules)
+        {
+            std::string name = (const char *)(base + module->Name);
+            for (char &c : name)
+                c = (char)tolower((unsigned char)c);
+            modules->insert(name);
+        }
         for (auto thunk = (const IMAGE_THUNK_DATA32 *)(base + (module->OriginalFirstThunk ? module->OriginalFirstThunk
                                                                                            : module->FirstThunk));
              thunk->u1.AddressOfData; ++thunk)
             if (!(thunk->u1.Ordinal & IMAGE_ORDINAL_FLAG32))
                 names.insert((const char *)((const IMAGE_IMPORT_BY_NAME *)(base + thunk->u1.AddressOfData))->Name);
+    }
     FreeLibrary(image);
     return names;
 }

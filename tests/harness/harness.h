@@ -154,14 +154,16 @@ void ClickWindow(HWND window);
 // The files of a folder, by name, with their contents.
 std::map<std::wstring, std::string> FilesOf(const std::wstring &folder);
 // The named exports of a loaded module, with whether each is a forwarder or
-// has no address; the functions a PE file imports by name.
+// has no address.
 struct ModuleExport
 {
     std::string name;
     bool forwarder, empty;
 };
 std::vector<ModuleExport> ExportsOf(HMODULE module);
-std::set<std::string> ImportsOf(const std::wstring &path);
+// The functions a PE file imports by name; modules, when given, receives the
+// names of the libraries it imports from, in lower case.
+std::set<std::string> ImportsOf(const std::wstring &path, std::set<std::string> *modules = nullptr);
 
 // Base fixture: no program running, switch unplugged, log cleared.
 #include <gtest/gtest.h>

@@ -162,16 +162,19 @@ TEST_F(LanguageLibrary, ACopyInTheCurrentFolderOrOnThePathIsNotUsed)
     EXPECT_EQ(GetModuleHandleW(L"RES_DE.DLL"), (HMODULE)NULL);
 }
 
+// The library is mapped as data (never a module of the process), and once it
+// is freed the texts come from the executable, never from freed memory.
 TEST_F(LanguageLibrary, ShutdownFreesOnlyWhatWasLoaded)
 {
     ASSERT_TRUE(CopyFileW(RealGermanLibrary().c_str(), planted.c_str(), FALSE));
     ResourceModule = SelectResourceModule();
     ASSERT_NE(ResourceModule, AppInstance);
-    EXPECT_NE(GetModuleHandleW(L"RES_DE.DLL"), (HMODULE)NULL);
-    FreeResourceModule();
     EXPECT_EQ(GetModuleHandleW(L"RES_DE.DLL"), (HMODULE)NULL);
+    EXPECT_EQ(LocalString(IDS_EXIT), L"Beenden");
+    FreeResourceModule();
+    EXPECT_EQ(ResourceModule, AppInstance);
+    EXPECT_EQ(LocalString(IDS_EXIT), L"Exit");
     // The executable itself is never freed.
-    ResourceModule = AppInstance;
     FreeResourceModule();
     EXPECT_EQ(LocalString(IDS_EXIT), L"Exit");
 }
