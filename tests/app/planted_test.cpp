@@ -12,7 +12,15 @@ namespace
 {
 const DWORD Patience = 10000;
 const wchar_t *const OverridesKey = L"Software\\Wine\\AppDefaults\\ORNAX.exe\\DllOverrides";
-const wchar_t *const Planted[] = {L"hid.dll", L"winmm.dll", L"version.dll", L"RES_DE.DLL"};
+const wchar_t *const AllPlanted[] = {L"hid.dll", L"winmm.dll", L"RES_DE.DLL", L"version.dll"};
+
+// Wine 8's own user32.dll imports version.dll, so its loader takes a planted
+// one at process start, before any code of the program runs; Windows' user32
+// imports no such library. Under Wine 8 version.dll is left out.
+std::vector<const wchar_t *> Planted()
+{
+    return std::vector<const wchar_t *>(AllPlanted, AllPlanted + (WineMajorVersion() < 10 ? 3 : 4));
+}
 
 // Every module file of a process, by full path.
 std::vector<std::wstring> ModulePathsOf(DWORD processId)
@@ -52,10 +60,14 @@ class PlantedLibraries : public RigTest
         CreateDirectoryW(folder.c_str(), NULL);
         for (const wchar_t *file : {L"ORNAX.exe", L"TessaroHook.dll"})
             ASSERT_TRUE(CopyFileW((DistFolder() + L"\\" + file).c_str(), (folder + L"\\" + file).c_str(), FALSE));
-        for (const wchar_t *file : Planted)
+        for (const wchar_t *file : AllPlanted)
+        {
+            DeleteFileW((folder + L"\\" + file).c_str());
+            DeleteFileW((folder + L"\\" + file + L".ran").c_str());
+        }
+        for (const wchar_t *file : Planted())
         {
             std::wstring target = folder + L"\\" + file;
-            DeleteFileW((target + L".ran").c_str());
             ASSERT_TRUE(CopyFileW((EnvironmentOf(L"PLANTED_DIR") + L"\\" + file).c_str(), target.c_str(), FALSE));
         }
         // The mixers of Windows XP, through the simulated mixer in system32.
@@ -107,7 +119,7 @@ TEST_F(PlantedLibraries, NoneIsRunAndEverythingStillWorks)
     EXPECT_EQ(WindowTextOf(GetDlgItem(about, 1001)), L"Firmwareversion 1.3");
     PostMessageW(about, WM_COMMAND, IDOK, 0);
 
-    for (const wchar_t *file : Planted)
+    for (const wchar_t *file : Planted())
         EXPECT_EQ(GetFileAttributesW((folder + L"\\" + file + L".ran").c_str()), INVALID_FILE_ATTRIBUTES)
             << "ran: " << std::string(file, file + wcslen(file));
     std::wstring prefix = Lower(folder + L"\\");
