@@ -22,7 +22,10 @@ std::wstring Folder(int csidl)
 }
 std::wstring Version() { return EnvironmentOf(L"ORNAX_VERSION"); }
 std::wstring SetupProgram() { return EnvironmentOf(L"ORNAX_RELEASE") + L"\\SwivoSetup-" + Version() + L".exe"; }
-std::wstring InstallDir() { return Folder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\Swivo"; }
+// The first install goes where the user chose; the default folder must then
+// never appear.
+std::wstring DefaultDir() { return Folder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\Swivo"; }
+std::wstring InstallDir() { return Folder(CSIDL_LOCAL_APPDATA) + L"\\Chosen Folder"; }
 std::wstring Shortcut() { return Folder(CSIDL_PROGRAMS) + L"\\Swivo.lnk"; }
 bool Exists(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -59,9 +62,12 @@ class Installer : public RigTest
   protected:
     void Clean()
     {
-        for (const auto &file : FilesOf(InstallDir()))
-            DeleteFileW((InstallDir() + L"\\" + file.first).c_str());
-        RemoveDirectoryW(InstallDir().c_str());
+        for (const std::wstring &folder : {InstallDir(), DefaultDir()})
+        {
+            for (const auto &file : FilesOf(folder))
+                DeleteFileW((folder + L"\\" + file.first).c_str());
+            RemoveDirectoryW(folder.c_str());
+        }
         DeleteFileW(Shortcut().c_str());
         DeleteRegistryTree(HKEY_CURRENT_USER, UninstallKey);
         HKEY run;
@@ -88,7 +94,7 @@ class Installer : public RigTest
 TEST_F(Installer, InstallsUpgradesARunningCopyAndUninstallsSilently)
 {
     std::map<std::wstring, std::string> dist = FilesOf(DistFolder());
-    const long setup = RunSetup(L"\"" + SetupProgram() + L"\" /S");
+    const long setup = RunSetup(L"\"" + SetupProgram() + L"\" /S /D=" + InstallDir());
     // An installer has no relocations: it must load at 0x400000. Under a
     // user-mode emulator, a Wine whose loader is position-independent has that
     // loader put there, and no such program can start at all.
@@ -110,7 +116,8 @@ TEST_F(Installer, InstallsUpgradesARunningCopyAndUninstallsSilently)
         EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, UninstallKey, value.first), value.second) << value.first;
 
     // Started as at sign-in, with its tray icon; then upgraded over the
-    // running copy, which ends by itself, a damaged file put right.
+    // running copy, which ends by itself, a damaged file put right, in the
+    // installed copy's folder although no folder is given.
     ProgramRun running = StartCommand(program);
     auto iconShown = [] {
         std::vector<COLORREF> icon = ScreenArea(1005, 750, 17, 17);
@@ -129,6 +136,7 @@ TEST_F(Installer, InstallsUpgradesARunningCopyAndUninstallsSilently)
     installed = FilesOf(InstallDir());
     installed.erase(L"uninstall.exe");
     EXPECT_TRUE(installed == dist) << "the upgrade left other files than dist's";
+    EXPECT_FALSE(Exists(DefaultDir())) << "the upgrade went to the default folder";
 
     // Uninstalled while running: a sound it silenced comes back with its type;
     // its settings stay.
