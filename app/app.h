@@ -4,6 +4,12 @@
 
 // Private window messages (the hook library's are in tessarohook/TessaroHook.h).
 #define WM_TRAYNOTIFY 0x832A  // from the shell, for the tray icon
+// From a start with "/all", "/video", "/audio" or "/status": wParam the
+// command; the answer is what became of it (device/device.h).
+#define WM_SWITCH_REQUEST 0x8352
+
+// The process's exit code when start-up ends it at once.
+extern int AppExitCode;
 
 // Buffers of loaded strings hold this many UTF-16 units.
 #define APP_STRING_CAPACITY 100
@@ -66,3 +72,5 @@ void ShowSwitchAttached(BOOL attached);
 // An icon that the shell did not take is tried again on this timer.
 #define TRAY_TIMER_ID 3
 void OnTrayTimer(void);
+// Each switch item shows its key combination after a tab.
+void ShowCombinationsInMenu(void);

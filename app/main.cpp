@@ -26,7 +26,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     LoadStringW(instance, IDS_APP_NAME, WindowClassName, APP_STRING_CAPACITY);
     RegisterMainWindowClass(instance);
     if (!StartInstance(instance))
-        return 0;
+        return AppExitCode;
 
     // No accelerator table is in force: the window is never shown.
     MSG message;

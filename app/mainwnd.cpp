@@ -42,6 +42,7 @@ static void OnDestroy(void)
     StopSessionWatch();
     StopHotkeyTimers();
     StopHotkeyHook();
+    UnregisterCombinations();
     StopMuteMonitor();
     FreeResourceModule();
     PostQuitMessage(0);
@@ -91,6 +92,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             OnDeviceTimer();
         else if (wParam == TRAY_TIMER_ID)
             OnTrayTimer();
+        else if (wParam == COMBINATION_TIMER_ID)
+            OnCombinationTimer();
         break;
     case WM_DISPLAYCHANGE:
     case WM_SETTINGCHANGE:
@@ -105,6 +108,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_HOOKALT:
         HandleHookAlt(lParam);
+        break;
+    case WM_HOTKEY:
+        OnCombinationHotkey(wParam);
+        break;
+    case WM_SWITCH_REQUEST:
+        result = HandleSwitchRequest(wParam);
         break;
     default:
         // The shell's restart message has no fixed number.

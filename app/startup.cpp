@@ -11,6 +11,7 @@
 #include <commctrl.h>
 #include <wchar.h>
 
+int AppExitCode;
 WCHAR WindowClassName[APP_STRING_CAPACITY];
 WCHAR AppTitle[APP_STRING_CAPACITY];
 HINSTANCE AppInstance;
@@ -91,14 +92,83 @@ static HWND FindRunningWindow(BOOL wait)
     return running;
 }
 
+static BOOL IsSameWord(const WCHAR *text, size_t length, const WCHAR *word)
+{
+    for (size_t i = 0; i < length; ++i, ++word)
+    {
+        WCHAR c = text[i] >= L'A' && text[i] <= L'Z' ? (WCHAR)(text[i] + (L'a' - L'A')) : text[i];
+        if (!*word || c != *word)
+            return FALSE;
+    }
+    return *word == 0;
+}
+
+// "/all", "/video", "/audio" or "/status", in any case, as a word after the
+// program's own path: the command it asks for, or -1.
+static int CommandLineSwitch(const WCHAR *commandLine)
+{
+    static const struct
+    {
+        const WCHAR *word;
+        SwitchCommand command;
+    } words[] = {{L"/all", SWITCH_ALL}, {L"/video", SWITCH_VIDEO}, {L"/audio", SWITCH_AUDIO}, {L"/status", SWITCH_STATUS}};
+    const WCHAR *c = commandLine;
+    if (*c == L'"')
+    {
+        for (++c; *c && *c != L'"'; ++c)
+            ;
+        if (*c)
+            ++c;
+    }
+    while (*c)
+    {
+        while (*c && *c != L' ' && *c != L'\t')
+            ++c;
+        while (*c == L' ' || *c == L'\t')
+            ++c;
+        const WCHAR *word = c;
+        while (*c && *c != L' ' && *c != L'\t')
+            ++c;
+        for (const auto &known : words)
+            if (IsSameWord(word, (size_t)(c - word), known.word))
+                return known.command;
+    }
+    return -1;
+}
+
+// A start that asks for a command: the running copy sends it, or this start
+// does, with no window, tray icon or hook. What became of it is the answer.
+static int RunCommandLineSwitch(SwitchCommand command)
+{
+    HWND running = FindRunningWindow(IsAnotherStartRunning(TRUE));
+    if (running)
+    {
+        // The answer comes after the write, which waits about a second at most.
+        DWORD_PTR answer = SWITCH_NOT_TAKEN;
+        if (!SendMessageTimeoutA(running, WM_SWITCH_REQUEST, command, 0, SMTO_ABORTIFHUNG, 5000, &answer) ||
+            answer > SWITCH_NOT_TAKEN)
+            return SWITCH_NOT_TAKEN;
+        return (int)answer;
+    }
+    if (command != SWITCH_STATUS)
+        ReadMuteOnce();
+    return HandleSwitchRequest(command);
+}
+
 int StartInstance(HINSTANCE instance)
 {
     const WCHAR *commandLine = GetCommandLineW();
     OsVersion.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
     GetVersionExW(&OsVersion);
 
-    // One instance per session: a second start only forwards "/x".
+    // One instance per session: a second start only forwards "/x" or a command.
     BOOL exitRequested = wcsstr(commandLine, L"/x") != NULL;
+    int command = exitRequested ? -1 : CommandLineSwitch(commandLine);
+    if (command >= 0)
+    {
+        AppExitCode = RunCommandLineSwitch((SwitchCommand)command);
+        return 0;
+    }
     BOOL another = IsAnotherStartRunning(exitRequested);
     HWND running = FindRunningWindow(another && exitRequested);
     if (another || running)
@@ -126,6 +196,7 @@ int StartInstance(HINSTANCE instance)
     RefreshSwitchState();
 
     OpenMuteMonitor(MainWindow);
+    RegisterCombinations();
     AddTrayIcon();
     StartHotkeyHook(MainWindow);
     StartSessionWatch();

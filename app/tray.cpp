@@ -4,7 +4,11 @@
 #include "app/app.h"
 #include "device/device.h"
 #include "settings/language.h"
+#include "settings/store.h"
+#include "hotkey/hotkey.h"
 #include "resource.h"
+
+#include <stddef.h>
 
 #include <windowsx.h>
 
@@ -154,6 +158,7 @@ void AddTrayIcon(void)
 
     TrayMenu = LoadTrayMenu();
     SetMenuDefaultItem(TrayMenu, IDM_SWITCH_ALL, FALSE);
+    ShowCombinationsInMenu();
 
     // A restarted shell asks its icons back with this message.
     TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
@@ -237,6 +242,47 @@ LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam)
         break;
     }
     return 1;
+}
+
+void ShowCombinationsInMenu(void)
+{
+    if (!TrayMenu)
+        return;
+    // Windows 9x implements no wide form: there the text goes in narrow.
+    typedef BOOL(WINAPI * SetItemFunction)(HMENU, UINT, BOOL, LPCMENUITEMINFOW);
+    auto setItem = OsVersion.dwPlatformId == VER_PLATFORM_WIN32_NT
+                       ? (SetItemFunction)(void *)LoadedModuleFunction("user32.dll", "SetMenuItemInfoW")
+                       : NULL;
+    for (int i = 0; i < COMBINATION_COUNT; ++i)
+    {
+        WCHAR text[APP_STRING_CAPACITY * 2];
+        if (!LoadLocalMenuText(CombinationMenuItems[i], text, APP_STRING_CAPACITY))
+            continue;
+        if (Settings.Combinations[i])
+        {
+            // After a tab, as Windows menus show their shortcuts.
+            size_t used = TextLength(text);
+            CopyText(text + used, L"\t", ARRAYSIZE(text) - used);
+            CombinationText(Settings.Combinations[i], text + used + 1, (int)(ARRAYSIZE(text) - used - 1));
+        }
+        MENUITEMINFOW item;
+        ZeroMemory(&item, sizeof(item));
+        // The record's size before Windows 98 and 2000 added its last field.
+        item.cbSize = offsetof(MENUITEMINFOW, hbmpItem);
+        item.fMask = MIIM_TYPE;
+        item.fType = MFT_STRING;
+        item.dwTypeData = text;
+        if (setItem)
+        {
+            setItem(TrayMenu, CombinationMenuItems[i], FALSE, &item);
+            continue;
+        }
+        char narrow[ARRAYSIZE(text) * 2];
+        if (!WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof(narrow), NULL, NULL))
+            continue;
+        item.dwTypeData = (LPWSTR)narrow;
+        SetMenuItemInfoA(TrayMenu, CombinationMenuItems[i], FALSE, (LPCMENUITEMINFOA)&item);
+    }
 }
 
 void ShowTrayMenu(const POINT *anchor)

@@ -13,6 +13,12 @@ extern MUTE_STATE MuteState;
 // mute on Windows Vista and later, else the sound mixers. Every change is
 // told to the switch with a status report.
 void OpenMuteMonitor(HWND window);
+// Tells the switch the mute state with a status report, unless the mute is
+// only being read.
+void ReportMuteState(void);
+// For a start that sends one command and ends: the mute read once, told to
+// no one, and everything let go.
+void ReadMuteOnce(void);
 // When the main window is destroyed: no notice reaches it any more.
 void StopMuteMonitor(void);
 // After the message loop: everything the monitor still holds is released.

@@ -151,7 +151,7 @@ int OpenEndpointMonitor(HWND window)
     if (BindDefaultEndpoint())
     {
         ReadEndpointMute();
-        SendSwitchCommand(SWITCH_STATUS);
+        ReportMuteState();
     }
     return 1;
 }
@@ -160,7 +160,7 @@ void OnEndpointMuteChange(void)
 {
     InterlockedExchange(&MutePosted, 0);
     if (ReadEndpointMute())
-        SendSwitchCommand(SWITCH_STATUS);
+        ReportMuteState();
 }
 
 void OnDefaultEndpointChange(void)
@@ -171,7 +171,7 @@ void OnDefaultEndpointChange(void)
     if (!Enumerator || !BindDefaultEndpoint())
         return;
     ReadEndpointMute();
-    SendSwitchCommand(SWITCH_STATUS);
+    ReportMuteState();
 }
 
 void StopEndpointMonitor(void)

@@ -50,14 +50,16 @@ void OpenMixers(HWND window)
         if (MixerApi.mixerGetDevCapsW(device, &caps, sizeof(caps)) != MMSYSERR_NOERROR)
             continue;
         HMIXER handle;
-        if (MixerApi.mixerOpen(&handle, device, (DWORD_PTR)window, 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR)
+        // Without a window (a start that only reads the mute) no notice is asked for.
+        DWORD callback = window ? CALLBACK_WINDOW : CALLBACK_NULL;
+        if (MixerApi.mixerOpen(&handle, device, (DWORD_PTR)window, 0, callback) != MMSYSERR_NOERROR)
             continue;
         OPEN_MIXER *mixer = &Mixers[MixerCount++];
         mixer->Handle = handle;
         mixer->Destinations = caps.cDestinations;
         mixer->MuteControl = 0;
         if (ReadMuteState(mixer))
-            SendSwitchCommand(SWITCH_STATUS);
+            ReportMuteState();
     }
 }
 
@@ -116,7 +118,7 @@ void OnMixerControlChange(WPARAM mixerHandle, LPARAM controlID)
         if ((WPARAM)mixer->Handle != mixerHandle)
             continue;
         if ((DWORD)controlID == mixer->MuteControl && ReadMuteState(mixer))
-            SendSwitchCommand(SWITCH_STATUS);
+            ReportMuteState();
         return;
     }
 }

@@ -2,8 +2,25 @@
 // one choice of where it comes from.
 #include "app/app.h"
 #include "audio/audio.h"
+#include "device/device.h"
 
 MUTE_STATE MuteState;
+static BOOL OnlyReading;
+
+void ReportMuteState(void)
+{
+    if (!OnlyReading)
+        SendSwitchCommand(SWITCH_STATUS);
+}
+
+void ReadMuteOnce(void)
+{
+    OnlyReading = TRUE;
+    OpenMuteMonitor(NULL);
+    StopMuteMonitor();
+    CloseMuteMonitor();
+    OnlyReading = FALSE;
+}
 
 void OpenMuteMonitor(HWND window)
 {

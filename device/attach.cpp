@@ -32,5 +32,5 @@ void RefreshSwitchState(void)
     if (IsWritePending())
         ShowSwitchAttached(IsSwitchPresent());
     else
-        ShowSwitchAttached(SendSwitchCommand(SWITCH_STATUS));
+        ShowSwitchAttached(SendSwitchCommand(SWITCH_STATUS) != SWITCH_ABSENT);
 }

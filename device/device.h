@@ -26,11 +26,21 @@ HANDLE OpenSwitchDevice(DWORD *reportLength);
 // Whether the switch can be opened now (it is closed again at once).
 BOOL IsSwitchPresent(void);
 
+// What became of a report; also the exit code of a start that sends one.
+enum SwitchResult
+{
+    SWITCH_TAKEN = 0,      // the switch took it
+    SWITCH_ABSENT = 1,     // no switch is attached
+    SWITCH_NOT_TAKEN = 2,  // not within the write limit (or not written at all)
+};
+
 // Writes one report with the command and the current mute flag, waiting
 // about a second for the switch to take it. While an earlier report that was
-// given up is still outstanding, nothing is written (nor opened). TRUE when
-// the switch was found and opened.
-BOOL SendSwitchCommand(SwitchCommand command);
+// given up is still outstanding, nothing is written (nor opened).
+SwitchResult SendSwitchCommand(SwitchCommand command);
+// A command asked for from the command line (SWITCH_STATUS only looks for
+// the switch): what became of it.
+int HandleSwitchRequest(WPARAM command);
 // Whether such a report is still outstanding; releases it once it is not.
 BOOL IsWritePending(void);
 

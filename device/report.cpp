@@ -40,17 +40,17 @@ BOOL IsWritePending(void)
     return FALSE;
 }
 
-BOOL SendSwitchCommand(SwitchCommand command)
+SwitchResult SendSwitchCommand(SwitchCommand command)
 {
     if (IsWritePending())
-        return FALSE;
+        return SWITCH_NOT_TAKEN;
     // The narrow form: Windows 9x implements no wide CreateEvent.
     if (!WriteDone && !(WriteDone = CreateEventA(NULL, TRUE, FALSE, NULL)))
-        return IsSwitchPresent();
+        return IsSwitchPresent() ? SWITCH_NOT_TAKEN : SWITCH_ABSENT;
     DWORD reportLength;
     HANDLE device = OpenSwitchDevice(&reportLength);
     if (device == INVALID_HANDLE_VALUE)
-        return FALSE;
+        return SWITCH_ABSENT;
 
     // At least two bytes, whatever length the device declares; exactly the
     // declared length is written.
@@ -61,7 +61,7 @@ BOOL SendSwitchCommand(SwitchCommand command)
     if (!report)
     {
         CloseHandle(device);
-        return TRUE;
+        return SWITCH_NOT_TAKEN;
     }
     report[0] = 0x01;
     report[1] = (BYTE)((command << 1) | (MuteState.Value != 0 ? 1 : 0));
@@ -70,12 +70,12 @@ BOOL SendSwitchCommand(SwitchCommand command)
     ResetEvent(WriteDone);
     PendingWrite.hEvent = WriteDone;
     DWORD written;
-    if (WriteFile(device, report, reportLength, &written, &PendingWrite) || GetLastError() != ERROR_IO_PENDING ||
-        WaitForSingleObject(WriteDone, WRITE_WAIT_MS) == WAIT_OBJECT_0)
+    BOOL queued = WriteFile(device, report, reportLength, &written, &PendingWrite) || GetLastError() == ERROR_IO_PENDING;
+    if (!queued || WaitForSingleObject(WriteDone, WRITE_WAIT_MS) == WAIT_OBJECT_0)
     {
-        GetOverlappedResult(device, &PendingWrite, &written, FALSE);
+        BOOL taken = queued && GetOverlappedResult(device, &PendingWrite, &written, FALSE);
         EndWrite(device, report);
-        return TRUE;
+        return taken ? SWITCH_TAKEN : SWITCH_NOT_TAKEN;
     }
     // Given up. CancelIo came with Windows 98; it is looked up, not imported.
     auto cancelIo = (CancelIoFunction)(void *)LoadedModuleFunction("kernel32.dll", "CancelIo");
@@ -84,5 +84,14 @@ BOOL SendSwitchCommand(SwitchCommand command)
     PendingDevice = device;
     PendingReport = report;
     IsWritePending();  // a cancelled write may be over already
-    return TRUE;
+    return SWITCH_NOT_TAKEN;
+}
+
+int HandleSwitchRequest(WPARAM command)
+{
+    if (command == SWITCH_STATUS)
+        return IsSwitchPresent() ? SWITCH_TAKEN : SWITCH_ABSENT;
+    if (command > SWITCH_ALL)
+        return SWITCH_NOT_TAKEN;
+    return SendSwitchCommand((SwitchCommand)command);
 }

@@ -40,3 +40,17 @@ void StopHotkeyHook(void);
 void RestartHotkeyHook(void);
 // After Options' OK: starts or stops the hook as the settings now say.
 void ApplyHotkeySettings(void);
+
+// The user's own key combinations (RegisterHotKey on the main window): at
+// start-up and after Options' OK as the settings say; whether another
+// program holds each one.
+#define COMBINATION_TIMER_ID 4
+extern BOOL CombinationTaken[];
+// The tray menu's item of each combination's command.
+extern const UINT CombinationMenuItems[];
+void RegisterCombinations(void);
+void UnregisterCombinations(void);
+void OnCombinationHotkey(WPARAM id);
+void OnCombinationTimer(void);
+// The menu form of a combination ("Ctrl+Alt+F9"), with the system's key names.
+void CombinationText(LONG combination, WCHAR *text, int capacity);

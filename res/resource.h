@@ -26,6 +26,8 @@
 #define IDS_PRODUCT_NAME2       123
 #define IDS_NOT_ATTACHED2       124
 #define IDS_APP_NAME2           125
+#define IDS_KEY_COMBINATIONS    126
+#define IDS_COMBINATION_TAKEN   127
 
 // Menus and accelerators
 #define IDR_MAIN_MENU           109
@@ -45,6 +47,12 @@
 #define IDC_ENABLE_SOUNDS       1006
 #define IDC_KEY_CTRL_CTRL       1007
 #define IDC_ALT_NOTE            32781
+// The key combinations: group, then per command (All, Video, Audio) its
+// label, its hotkey control and its note that another program holds it.
+#define IDC_COMBINATION_GROUP   1010
+#define IDC_COMBINATION_LABEL   1011  // 1011-1013
+#define IDC_COMBINATION         1014  // 1014-1016
+#define IDC_COMBINATION_TAKEN   1017  // 1017-1019
 
 // Icons
 #define IDI_APP                 107

@@ -3,6 +3,7 @@
 #include "platform/text.h"
 #include "settings/language.h"
 #include "app/app.h"
+#include "resource.h"
 
 HMODULE ResourceModule;
 
@@ -108,4 +109,30 @@ HMENU LoadLocalMenu(UINT id)
     if (!menu && ResourceModule != AppInstance)
         menu = LoadMenuW(AppInstance, MAKEINTRESOURCEW(id));
     return menu;
+}
+
+int LoadLocalMenuText(UINT command, WCHAR *buffer, int capacity)
+{
+    if (capacity <= 0)
+        return 0;
+    buffer[0] = 0;
+    HMENU menu = LoadLocalMenu(IDR_TRAY_MENU);
+    HMENU popup = GetSubMenu(menu, 0);
+    int length = 0;
+    // Windows 9x has no wide form.
+    typedef int(WINAPI * MenuStringFunction)(HMENU, UINT, LPWSTR, int, UINT);
+    auto menuString = (MenuStringFunction)(void *)LoadedModuleFunction("user32.dll", "GetMenuStringW");
+    if (popup && menuString && OsVersion.dwPlatformId == VER_PLATFORM_WIN32_NT)
+        length = menuString(popup, command, buffer, capacity, MF_BYCOMMAND);
+    else if (popup)
+    {
+        char narrow[APP_STRING_CAPACITY * 2];
+        if (GetMenuStringA(popup, command, narrow, sizeof(narrow), MF_BYCOMMAND) > 0)
+            length = MultiByteToWideChar(CP_ACP, 0, narrow, -1, buffer, capacity) - 1;
+    }
+    if (menu)
+        DestroyMenu(menu);
+    if (length <= 0)
+        buffer[0] = 0;
+    return length > 0 ? length : 0;
 }

@@ -25,3 +25,6 @@ void FreeResourceModule(void);
 // library lacks comes from the executable instead.
 int LoadLocalString(UINT id, WCHAR *buffer, int capacity);
 HMENU LoadLocalMenu(UINT id);
+// The text of a tray-menu item in the user's language ("Swivo All"), or ""
+// with 0.
+int LoadLocalMenuText(UINT command, WCHAR *buffer, int capacity);

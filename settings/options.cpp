@@ -1,5 +1,6 @@
-// The Options dialog: hotkey switching on or off, the hotkey sequence, and the
-// device connection sounds. Choices stay pending until OK.
+// The Options dialog: hotkey switching on or off, the hotkey sequence, the
+// device connection sounds and the key combinations. Choices stay pending
+// until OK.
 #include "settings/dialog.h"
 #include "settings/language.h"
 #include "settings/sounds.h"
@@ -7,6 +8,8 @@
 #include "app/app.h"
 #include "hotkey/hotkey.h"
 #include "resource.h"
+
+#include <commctrl.h>
 
 #define NOTE_CAPACITY 260
 
@@ -98,6 +101,10 @@ static void SetTexts(HWND dialog)
         {IDOK, IDS_OK},
         {IDCANCEL, IDS_CANCEL},
         {IDC_ALT_NOTE, IDS_ALT_NOTE},
+        {IDC_COMBINATION_GROUP, IDS_KEY_COMBINATIONS},
+        {IDC_COMBINATION_TAKEN, IDS_COMBINATION_TAKEN},
+        {IDC_COMBINATION_TAKEN + 1, IDS_COMBINATION_TAKEN},
+        {IDC_COMBINATION_TAKEN + 2, IDS_COMBINATION_TAKEN},
     };
     WCHAR text[NOTE_CAPACITY];
     for (const auto &entry : Texts)
@@ -109,12 +116,36 @@ static void SetTexts(HWND dialog)
     }
 }
 
+// Each combination's control, with its label and, while another program
+// holds the combination, the note that says so. A key needs Control or ALT.
+static void ShowCombinations(HWND dialog)
+{
+    for (int i = 0; i < COMBINATION_COUNT; ++i)
+    {
+        WCHAR label[APP_STRING_CAPACITY];
+        if (LoadLocalMenuText(CombinationMenuItems[i], label, APP_STRING_CAPACITY))
+            SetWindowTextW(GetDlgItem(dialog, IDC_COMBINATION_LABEL + i), label);
+        HWND control = GetDlgItem(dialog, IDC_COMBINATION + i);
+        SendMessageW(control, HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL | HOTKEYF_ALT, 0));
+        SendMessageW(control, HKM_SETHOTKEY, (WPARAM)LOWORD(Settings.Combinations[i]), 0);
+        ShowWindow(GetDlgItem(dialog, IDC_COMBINATION_TAKEN + i), CombinationTaken[i] ? SW_SHOW : SW_HIDE);
+    }
+}
+
 static void OnOk(HWND dialog)
 {
+    for (int i = 0; i < COMBINATION_COUNT; ++i)
+    {
+        // Modifiers typed without a key are no combination.
+        LONG combination = LOWORD(SendMessageW(GetDlgItem(dialog, IDC_COMBINATION + i), HKM_GETHOTKEY, 0, 0));
+        Settings.Combinations[i] = IsUsableCombination(combination) ? combination : 0;
+    }
     Settings.EnableKeys = PendingEnableKeys;
     Settings.ActiveKey = CheckedKey(dialog);
     SaveSettings();
     ApplyHotkeySettings();
+    RegisterCombinations();
+    ShowCombinationsInMenu();
     if (PendingSounds != SoundsAtOpening)
         EnableConnectionSounds(PendingSounds);
 }
@@ -127,6 +158,7 @@ INT_PTR CALLBACK OptionsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         PendingEnableKeys = Settings.EnableKeys;
         PendingSounds = SoundsAtOpening = ConnectionSoundsEnabled();
         ShowKeyChoice(dialog, TRUE);
+        ShowCombinations(dialog);
         if (IsWindowsXPOrLater())
             SetChecked(dialog, IDC_ENABLE_SOUNDS, PendingSounds);
         else

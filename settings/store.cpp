@@ -1,10 +1,13 @@
-// The two per-user settings, kept under HKCU\Software\Quorvik\Swivo.
+// The per-user settings, kept under HKCU\Software\Quorvik\Swivo.
 #include "settings/store.h"
 #include "platform/registry.h"
 
-SETTINGS Settings = {1, 17};
+#include <commctrl.h>
+
+SETTINGS Settings = {1, 17, {0, 0, 0}};
 
 static const WCHAR SettingsKey[] = L"Software\\Quorvik\\Swivo";
+static const WCHAR *const CombinationValues[COMBINATION_COUNT] = {L"HotkeyAll", L"HotkeyVideo", L"HotkeyAudio"};
 
 // The first four bytes of the value, whatever its type; a shorter value counts
 // its missing bytes as zero. A value that cannot be read gives the default.
@@ -17,6 +20,14 @@ static LONG ReadSettingValue(HKEY key, const WCHAR *name, LONG defaultValue)
     return (LONG)(data[0] | (data[1] << 8) | (data[2] << 16) | ((DWORD)data[3] << 24));
 }
 
+BOOL IsUsableCombination(LONG combination)
+{
+    LONG key = combination & 0xFF, modifiers = (combination >> 8) & 0xFF;
+    return !(combination & ~0xFFFF) && key &&
+           !(modifiers & ~(HOTKEYF_SHIFT | HOTKEYF_CONTROL | HOTKEYF_ALT | HOTKEYF_EXT)) &&
+           (modifiers & (HOTKEYF_CONTROL | HOTKEYF_ALT));
+}
+
 void LoadSettings(void)
 {
     HKEY key;
@@ -24,6 +35,11 @@ void LoadSettings(void)
         return;
     Settings.ActiveKey = ReadSettingValue(key, L"ActiveKey", 17);
     Settings.EnableKeys = ReadSettingValue(key, L"EnableKeys", 1);
+    for (int i = 0; i < COMBINATION_COUNT; ++i)
+    {
+        LONG combination = ReadSettingValue(key, CombinationValues[i], 0);
+        Settings.Combinations[i] = IsUsableCombination(combination) ? combination : 0;
+    }
     RegCloseKey(key);
 }
 
@@ -35,5 +51,7 @@ void SaveSettings(void)
         return;
     RegSetValueExW(key, L"ActiveKey", 0, REG_DWORD, (const BYTE *)&Settings.ActiveKey, sizeof(LONG));
     RegSetValueExW(key, L"EnableKeys", 0, REG_DWORD, (const BYTE *)&Settings.EnableKeys, sizeof(LONG));
+    for (int i = 0; i < COMBINATION_COUNT; ++i)
+        RegSetValueExW(key, CombinationValues[i], 0, REG_DWORD, (const BYTE *)&Settings.Combinations[i], sizeof(LONG));
     RegCloseKey(key);
 }

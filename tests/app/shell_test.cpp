@@ -4,6 +4,7 @@
 #include "app/app.h"
 #include "device/device.h"
 #include "settings/language.h"
+#include "settings/store.h"
 #include "resource.h"
 
 #include <dbt.h>
@@ -69,4 +70,39 @@ TEST_F(Shell, WithoutAWindowADeviceNoticeRefreshesAtOnce)
     OnDeviceChange(DBT_DEVICEREMOVECOMPLETE, 0);
     EXPECT_EQ(DeviceAttributes.ProductID, 0);
     EXPECT_TRUE(SettledSwitchLog(300).empty()) << SwitchLog();
+}
+
+// Windows menus show an item's shortcut after a tab, with the system's key
+// names; Windows 9x is given the text in narrow form.
+TEST_F(Shell, EachSwitchItemShowsItsKeyCombinationAfterATab)
+{
+    TrayMenu = GetSubMenu(LoadMenuW(AppInstance, MAKEINTRESOURCEW(IDR_TRAY_MENU)), 0);
+    ASSERT_NE(TrayMenu, (HMENU)NULL);
+    auto itemText = [](UINT id) {
+        wchar_t text[100] = L"";
+        GetMenuStringW(TrayMenu, id, text, 100, MF_BYCOMMAND);
+        return std::wstring(text);
+    };
+    // Windows calls Control "Ctrl", Wine "Control".
+    wchar_t control[32] = L"";
+    GetKeyNameTextW(MapVirtualKeyW(VK_CONTROL, MAPVK_VK_TO_VSC) << 16, control, 32);
+    SetMenuDefaultItem(TrayMenu, IDM_SWITCH_ALL, FALSE);
+    for (DWORD platform : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS})
+    {
+        SCOPED_TRACE(platform);
+        OsVersion.dwPlatformId = platform;
+        const LONG set[] = {0x064A, 0x0371, 0};  // Ctrl+Alt+J, Ctrl+Shift+F2, none
+        for (int i = 0; i < COMBINATION_COUNT; ++i)
+            Settings.Combinations[i] = set[i];
+        ShowCombinationsInMenu();
+        EXPECT_EQ(itemText(IDM_SWITCH_ALL), L"Swivo All\t" + std::wstring(control) + L"+Alt+J");
+        EXPECT_EQ(itemText(IDM_SWITCH_VIDEO), L"Swivo Video\t" + std::wstring(control) + L"+Shift+F2");
+        EXPECT_EQ(itemText(IDM_SWITCH_AUDIO), L"Swivo Audio");
+        EXPECT_EQ(GetMenuDefaultItem(TrayMenu, FALSE, 0), (UINT)IDM_SWITCH_ALL) << "still drawn bold";
+        // Cleared, an item shows its text alone again.
+        Settings.Combinations[0] = 0;
+        ShowCombinationsInMenu();
+        EXPECT_EQ(itemText(IDM_SWITCH_ALL), L"Swivo All");
+    }
+    Settings.Combinations[1] = 0;
 }

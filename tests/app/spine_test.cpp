@@ -1,6 +1,7 @@
 // The real dist\ORNAX.exe: start-up, the single-instance rule, "/x", and the
 // switch commands that reach its window.
 #include "harness.h"
+#include "mixersim.h"
 
 namespace
 {
@@ -130,6 +131,82 @@ TEST_F(Spine, StartsAtTheSameMomentLeaveOneProgram)
     EXPECT_EQ(running, 1);
     EXPECT_EQ(CountProgramWindows(), 1);
     ExitThroughMenuCommand();
+}
+
+// Commands from the command line, against a running copy and against none:
+// the exit code says what became of the report (0 taken, 1 no switch, 2 not
+// taken in time).
+TEST_F(Spine, CommandLineWordsSwitchAndEndWithWhatBecameOfIt)
+{
+    enum Switch
+    {
+        Absent,
+        Attached,
+        Holding
+    };
+    const struct
+    {
+        const wchar_t *arguments;
+        bool running;
+        Switch device;
+        long code;
+        const char *report;
+    } cases[] = {
+        {L"/all", true, Attached, 0, "01 06"},     {L"/VIDEO", true, Attached, 0, "01 02"},
+        {L"/Audio", true, Attached, 0, "01 04"},   {L"/status", true, Attached, 0, nullptr},
+        {L"/all", false, Attached, 0, "01 06"},    {L"-q /video", false, Attached, 0, "01 02"},
+        {L"/audio", false, Attached, 0, "01 04"},  {L"/STATUS", false, Attached, 0, nullptr},
+        {L"/all", true, Absent, 1, nullptr},       {L"/status", true, Absent, 1, nullptr},
+        {L"/video", false, Absent, 1, nullptr},    {L"/status", false, Absent, 1, nullptr},
+        {L"/all", true, Holding, 2, nullptr},      {L"/audio", false, Holding, 2, nullptr},
+    };
+    for (const auto &c : cases)
+    {
+        SCOPED_TRACE(std::wstring(c.arguments) + (c.running ? L", running" : L", none running"));
+        ASSERT_TRUE(UnplugSwitches());
+        if (c.device != Absent)
+        {
+            ASSERT_TRUE(PlugSwitch());
+        }
+        if (c.running)
+        {
+            Start();
+            SettledSwitchLog(500);
+        }
+        ASSERT_EQ(SimLogClear(), 0);
+        SimHold(c.device == Holding ? 2 : 0);
+        EXPECT_EQ(RunProgramToEnd(c.arguments, Patience), c.code);
+        // A held report is taken once the hold is lifted.
+        SimHold(0);
+        std::vector<std::string> expected;
+        if (c.report)
+            expected.push_back(ReportLine(c.report));
+        if (c.device != Holding)
+        {
+            EXPECT_EQ(SettledSwitchLog(500), expected);
+        }
+        else
+        {
+            SettledSwitchLog(500);
+        }
+        // A start that only sends its command leaves no program behind.
+        EXPECT_EQ(CountProgramWindows(), c.running ? 1 : 0);
+        if (c.running)
+            ExitThroughMenuCommand();
+        CloseRun(run);
+    }
+
+    // With none running, the report carries the mute as the mixers tell it.
+    SetProgramWindowsVersion(L"winxp");
+    ASSERT_TRUE(UseMixerStandIn(true));
+    MixerSimReset(1);
+    MixerSimOpen()->muted = 1;
+    ASSERT_TRUE(PlugSwitch());
+    ASSERT_EQ(SimLogClear(), 0);
+    EXPECT_EQ(RunProgramToEnd(L"/audio", Patience), 0);
+    EXPECT_EQ(SettledSwitchLog(500), std::vector<std::string>{ReportLine("01 05")});
+    UseMixerStandIn(false);
+    SetProgramWindowsVersion(NULL);
 }
 
 TEST_F(Spine, SlashXEndsTheRunningInstance)

@@ -35,7 +35,7 @@ class Detector : public RigTest
     // were sent so far; "v0"/"v1" checks VideoOnly.
     std::vector<std::string> Run(LONG enableKeys, LONG activeKey, const std::string &script)
     {
-        Settings = {enableKeys, activeKey};
+        Settings = {enableKeys, activeKey, {0, 0, 0}};
         HotkeySequence.Step = 0;
         HotkeySequence.VideoOnly = 0;
         HotkeySequence.WindowOpen = FALSE;
@@ -114,7 +114,7 @@ TEST_F(Detector, EverySequenceOfTheStateTable)
 
 TEST_F(Detector, AtMostOneAltTimer)
 {
-    Settings = {1, 17};
+    Settings = {1, 17, {0, 0, 0}};
     InjectKey(VK_LMENU, false);
     HandleHookKey(17, GetTickCount());
     HandleHookKey(17, GetTickCount());

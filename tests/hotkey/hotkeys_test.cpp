@@ -4,12 +4,14 @@
 // does, and can be made to take the system-wide hook of Windows 9x.
 #include "harness.h"
 
+#include <commctrl.h>
+
 namespace
 {
 const wchar_t *const SettingsKey = L"Software\\Quorvik\\Swivo";
 const DWORD Patience = 10000;
 const WPARAM IdmSwitchAll = 32773, IdmOptions = 32776;
-const int IdcEnableKeys = 1002;
+const int IdcEnableKeys = 1002, IdcCombination = 1014, IdcCombinationTaken = 1017;
 const UINT SessionChange = 0x02B1;
 
 void WriteSettings(LONG enableKeys, LONG activeKey)
@@ -431,4 +433,102 @@ TEST_F(Hotkeys, TheHookIsBackAtOnceAfterUnlockAndResume)
     PostMessageW(window, WM_COMMAND, 105, 0);
     EXPECT_EQ(WaitForExit(run, Patience), 0);
     CloseHandle(drop);
+}
+
+// The user's own key combinations, one per command, set in Options by typing
+// them into its hotkey controls; with the sequence hotkeys off, so that no
+// hook is there to see them.
+TEST_F(Hotkeys, KeyCombinationsSetInOptionsSwitchOnceEachAndAClearedOneNothing)
+{
+    WriteSettings(0, 17);
+    ASSERT_TRUE(PlugSwitch());
+    Start();
+    PostMessageW(window, WM_COMMAND, IdmOptions, 0);
+    HWND dialog = WaitForDialog(L"Options...", Patience);
+    ASSERT_NE(dialog, (HWND)NULL);
+    // Not Ctrl+Alt with a function key: the X server takes those for itself.
+    const char *const typed[] = {"ctrl+alt+j", "ctrl+alt+k", "ctrl+alt+l"};
+    for (int i = 0; i < 3; ++i)
+    {
+        ClickWindow(GetDlgItem(dialog, IdcCombination + i));
+        Xdotool(std::string("key ") + typed[i]);
+    }
+    // A key without Control or ALT is not taken as it is.
+    ClickWindow(GetDlgItem(dialog, IdcCombination + 2));
+    Xdotool("key F8");
+    EXPECT_NE(LOWORD(SendMessageW(GetDlgItem(dialog, IdcCombination + 2), HKM_GETHOTKEY, 0, 0)), 0x77);
+    ClickWindow(GetDlgItem(dialog, IdcCombination + 2));
+    Xdotool("key ctrl+alt+l");
+    ClickWindow(GetDlgItem(dialog, IDOK));
+    ASSERT_TRUE(WaitForNoVisibleWindow(L"#32770", Patience));
+    const std::pair<const wchar_t *, DWORD> stored[] = {{L"HotkeyAll", 0x064A}, {L"HotkeyVideo", 0x064B}, {L"HotkeyAudio", 0x064C}};
+    for (const auto &value : stored)
+    {
+        DWORD data = 0, size = sizeof(data);
+        RegGetValueW(HKEY_CURRENT_USER, SettingsKey, value.first, RRF_RT_REG_DWORD, NULL, &data, &size);
+        EXPECT_EQ(data, value.second) << value.first;
+    }
+
+    // Each switches once, also held down for a second.
+    const char *const reports[] = {"01 06", "01 02", "01 04"};
+    for (int i = 0; i < 3; ++i)
+    {
+        SCOPED_TRACE(typed[i]);
+        ASSERT_EQ(SimLogClear(), 0);
+        Xdotool(std::string("keydown ") + typed[i] + " sleep 1 keyup " + typed[i]);
+        EXPECT_EQ(SettledSwitchLog(500), std::vector<std::string>{ReportLine(reports[i])});
+    }
+
+    // Cleared, Audio's sends nothing.
+    PostMessageW(window, WM_COMMAND, IdmOptions, 0);
+    dialog = WaitForDialog(L"Options...", Patience);
+    ASSERT_NE(dialog, (HWND)NULL);
+    SendMessageW(GetDlgItem(dialog, IdcCombination + 2), HKM_SETHOTKEY, 0, 0);
+    ClickWindow(GetDlgItem(dialog, IDOK));
+    ASSERT_TRUE(WaitForNoVisibleWindow(L"#32770", Patience));
+    ASSERT_EQ(SimLogClear(), 0);
+    Xdotool("key ctrl+alt+l");
+    EXPECT_TRUE(SettledSwitchLog(500).empty()) << SwitchLog();
+
+    // Before Windows 7 the system repeats a held combination: still one switch.
+    PostMessageW(window, WM_COMMAND, 105, 0);
+    EXPECT_EQ(WaitForExit(run, Patience), 0);
+    CloseRun(run);
+    SetProgramWindowsVersion(L"winxp");
+    Start();
+    ASSERT_EQ(SimLogClear(), 0);
+    Xdotool("keydown ctrl+alt+j sleep 1.5 keyup ctrl+alt+j");
+    EXPECT_EQ(SettledSwitchLog(500), std::vector<std::string>{ReportLine("01 06")});
+}
+
+// A combination that another program holds: stored all the same, shown as
+// taken, and working once it is free and the program starts again.
+TEST_F(Hotkeys, ACombinationAnotherProgramHoldsIsShownTakenAndWorksOnceFree)
+{
+    WriteSettings(0, 17);
+    LONG all = 0x064D;  // Ctrl+Alt+M
+    WriteRegistryData(HKEY_CURRENT_USER, SettingsKey, L"HotkeyAll", REG_DWORD, &all, 4);
+    ASSERT_TRUE(RegisterHotKey(NULL, 1, MOD_CONTROL | MOD_ALT, 'M'));
+    ASSERT_TRUE(PlugSwitch());
+    Start();
+    PostMessageW(window, WM_COMMAND, IdmOptions, 0);
+    HWND dialog = WaitForDialog(L"Options...", Patience);
+    ASSERT_NE(dialog, (HWND)NULL);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IdcCombinationTaken)));
+    EXPECT_EQ(WindowTextOf(GetDlgItem(dialog, IdcCombinationTaken)), L"In use by another program");
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IdcCombinationTaken + 1)));
+    EXPECT_EQ(LOWORD(SendMessageW(GetDlgItem(dialog, IdcCombination), HKM_GETHOTKEY, 0, 0)), 0x064D);
+    ClickWindow(GetDlgItem(dialog, IDCANCEL));
+    ASSERT_TRUE(WaitForNoVisibleWindow(L"#32770", Patience));
+    ASSERT_EQ(SimLogClear(), 0);
+    Xdotool("key ctrl+alt+m");
+    EXPECT_TRUE(SettledSwitchLog(500).empty()) << SwitchLog();
+
+    UnregisterHotKey(NULL, 1);
+    PostMessageW(window, WM_COMMAND, 105, 0);
+    EXPECT_EQ(WaitForExit(run, Patience), 0);
+    CloseRun(run);
+    Start();
+    Xdotool("key ctrl+alt+m");
+    EXPECT_TRUE(WaitForSwitchLog(ReportLine("01 06"), Patience)) << SwitchLog();
 }

@@ -5,6 +5,8 @@
 #include "app/app.h"
 #include "settings/dialog.h"
 #include "settings/language.h"
+#include "settings/store.h"
+#include "hotkey/hotkey.h"
 #include "resource.h"
 
 #include <cstring>
@@ -191,6 +193,9 @@ TEST(Dialogs, EveryTextFitsAndNoControlsOverlapInEveryLanguage)
     LoadStringW(AppInstance, IDS_PRODUCT_NAME, AppTitle, APP_STRING_CAPACITY);
     OsVersion.dwOSVersionInfoSize = sizeof(OsVersion);
     GetVersionExW(&OsVersion);
+    // With the notes shown that another program holds each key combination.
+    for (int i = 0; i < COMBINATION_COUNT; ++i)
+        CombinationTaken[i] = TRUE;
     std::vector<std::wstring> languages = {L""};
     languages.insert(languages.end(), std::begin(LanguageTags), std::end(LanguageTags));
     for (const std::wstring &tag : languages)
@@ -208,6 +213,7 @@ TEST(Dialogs, EveryTextFitsAndNoControlsOverlapInEveryLanguage)
             if (tag == L"DE" && dialog.first == IDD_OPTIONS)
             {
                 EXPECT_EQ(WindowTextOf(GetDlgItem(window, IDCANCEL)), L"Abbrechen") << "the library's texts are shown";
+                EXPECT_EQ(WindowTextOf(GetDlgItem(window, IDC_COMBINATION_LABEL)), L"Swivo Alles") << "the menu's text";
             }
             ExpectEveryTextFits(window);
             ExpectNoOverlaps(window);
@@ -217,6 +223,24 @@ TEST(Dialogs, EveryTextFitsAndNoControlsOverlapInEveryLanguage)
         if (library)
             FreeLibrary(library);
     }
+    HDC screen = GetDC(NULL);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    if (!EnvironmentOf(L"ORNAX_LAYOUT_AT_200").empty())
+    {
+        EXPECT_EQ(dpi, 192) << "the scale did not take";
+        return;
+    }
+    // Again at 200 %, in a process of its own: the scale is read at start.
+    const std::wstring desktop = L"Control Panel\\Desktop";
+    DWORD scaled = 192, normal = 96;
+    ASSERT_TRUE(WriteRegistryData(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &scaled, sizeof(scaled)));
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(NULL, self, MAX_PATH);
+    std::string output = RunToOutput(std::wstring(L"\"") + self + L"\" --gtest_filter=Dialogs.EveryText*",
+                                     {L"ORNAX_LAYOUT_AT_200=1"});
+    WriteRegistryData(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &normal, sizeof(normal));
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
 }
 
 // A language library carries every string and every tray-menu command of the
