@@ -1,15 +1,21 @@
 ; The Windows installer of Swivo: a per-user set-up of ORNAX.exe, its hook
 ; library and its language libraries, started at sign-in, upgraded in place
 ; over a running copy and removed without a trace but the user's settings.
-;   makensis -DVERSION=1.0.2.14 -DWINDOW_CLASS=ORNAX -DDIST=..\dist -DICON=... -DOUTFILE=... Swivo.nsi
-; (CMake passes the project's version and the program's window class.)
+;   makensis -DVERSION=1.0.2.14 -DWINDOW_CLASS=ORNAX -DPRODUCT=Swivo -DPUBLISHER=... -DDIST=..\dist
+;            -DICON=... -DOUTFILE=... [-DSIGN=scripts/sign.sh] Swivo.nsi
+; (CMake passes the project's version, the program's window class, the
+; product and its publisher, and with a certificate the signing script.)
 Unicode true
 !include MUI2.nsh
 !include FileFunc.nsh
 !include LogicLib.nsh
 
-!define PRODUCT "Swivo"
-!define PUBLISHER "The Swivo software authors"
+; The installer, and the uninstaller that it writes, are signed as they are made.
+!ifdef SIGN
+  !finalize '"${SIGN}" "%1"' = 0
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+!endif
+
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SCHEME_KEY "AppEvents\Schemes\Apps\.Default"

@@ -3,7 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+mkdir -p build
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >build/configure.log
+# Whether the release is signed, in one line.
+sed -n 's/^-- \(Signing: .*\)/build: \1/p' build/configure.log
 if [ $# -gt 0 ]; then
   for target in "$@"; do cmake --build build -j"$(nproc)" --target "$target"; done
 else

@@ -8,9 +8,11 @@
 # release may have both. Only a package that can't be had at all stops it.
 set -euo pipefail
 # make: CMake's generator (cmake only recommends it); x11-utils: xwininfo;
-# procps: ps and pkill; debootstrap: the Wine 10 root.
+# procps: ps and pkill; debootstrap: the Wine 10 root; osslsigncode: signing;
+# openssl and python3-yaml: the signed release's test.
 pkgs=(g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 wine64
-      xvfb xauth xdotool make cmake googletest imagemagick x11-utils procps debootstrap nsis)
+      xvfb xauth xdotool make cmake googletest imagemagick x11-utils procps debootstrap nsis
+      osslsigncode openssl python3-yaml)
 [ $# -gt 0 ] && pkgs=("$@")
 pause=${INSTALL_DEPS_RETRY_PAUSE:-5}
 

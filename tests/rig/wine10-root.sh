@@ -10,7 +10,7 @@ set -euo pipefail
 root=${1:?usage: wine10-root.sh DIR}
 suite=trixie
 mirror=http://deb.debian.org/debian
-pkgs="wine wine32:i386 wine64 xvfb xauth xdotool imagemagick procps x11-utils qemu-user"
+pkgs="wine wine32:i386 wine64 xvfb xauth xdotool imagemagick procps x11-utils qemu-user osslsigncode"
 stamp="$suite $pkgs"
 [ "$(cat "$root/.ornax-root" 2>/dev/null)" = "$stamp" ] && exit 0
 
